@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace brimlet {
+
+// The four things one run of the program can do; exactly one is chosen per process.
+enum class Use { LoginOn, LoginOff, SelfTest, MenuBar };
+
+struct UseChoice {
+    Use use = Use::MenuBar;
+    QString selfTestPath;  // only for Use::SelfTest
+};
+
+inline const QString defaultSelfTestPath = QStringLiteral("/tmp/brimlet.png");
+
+// Picks the use from the whole argument list, program path included. Switches count only as whole
+// arguments; the login switches win over --selftest, which wins over the menu-bar application.
+[[nodiscard]] UseChoice chooseUse(const QStringList& arguments);
+
+}  // namespace brimlet

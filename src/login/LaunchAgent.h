@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+#include "login/AgentFile.h"
+
+namespace brimlet {
+
+inline const QString agentLabel = QStringLiteral("com.zorvan.brimlet");
+
+// ~/Library/LaunchAgents/com.zorvan.brimlet.plist under the given home folder.
+[[nodiscard]] QString launchAgentPath(const QString& home);
+
+// The agent property list that starts `executable` with no arguments at login.
+[[nodiscard]] AgentContent launchAgentContent(const QString& executable);
+
+}  // namespace brimlet

@@ -1,0 +1,7 @@
+#include "ui/AppDelegate.h"
+
+namespace brimlet {
+
+void AppDelegate::applicationDidFinishLaunching() {}
+
+}  // namespace brimlet

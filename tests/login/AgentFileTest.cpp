@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include "login/AgentFile.h"
+#include "login/LaunchAgent.h"
+#include "login/XdgAutostart.h"
+#include "support/QtPrinters.h"
+
+namespace brimlet {
+namespace {
+
+// Both file mechanisms follow the same rules; each test runs against each of them.
+struct Mechanism {
+    const char* name;
+    QString (*path)(const QString& home);
+    AgentContent (*content)(const QString& executable);
+};
+
+void PrintTo(const Mechanism& mechanism, std::ostream* out) {
+    *out << mechanism.name;
+}
+
+QString autostartUnder(const QString& home) {
+    return autostartEntryPath({}, home);
+}
+
+const Mechanism mechanisms[] = {
+    {"launch agent", launchAgentPath, launchAgentContent},
+    {"xdg autostart", autostartUnder, autostartEntryContent},
+};
+
+class AgentFileTest : public testing::TestWithParam<Mechanism> {
+  protected:
+    [[nodiscard]] QString path() const { return GetParam().path(home_.path()); }
+    [[nodiscard]] QString folder() const { return QFileInfo(path()).path(); }
+    [[nodiscard]] AgentFile agent() const {
+        return AgentFile(path(), GetParam().content, [this] { return executable_; });
+    }
+    [[nodiscard]] QByteArray written() const {
+        QFile file(path());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    void makeFile(const QString& at, const QByteArray& bytes) const {
+        QDir().mkpath(QFileInfo(at).path());
+        QFile file(at);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    QTemporaryDir home_;
+    QString executable_ = QStringLiteral("/opt/brimlet/bin/brimlet");
+};
+
+TEST_P(AgentFileTest, EnablingCreatesTheFolderAndWritesTheSameFileTwice) {
+    ASSERT_FALSE(QFileInfo::exists(folder()));
+    EXPECT_FALSE(agent().isEnabled());
+    EXPECT_EQ(agent().set(true), std::nullopt);
+    const QByteArray first = written();
+    EXPECT_EQ(first, GetParam().content(executable_).bytes);
+    EXPECT_EQ(agent().set(true), std::nullopt);
+    EXPECT_EQ(written(), first);
+    EXPECT_TRUE(agent().isEnabled());
+}
+
+TEST_P(AgentFileTest, DisablingWithNothingThereSucceedsWithoutTouchingTheDisk) {
+    EXPECT_EQ(agent().set(false), std::nullopt);
+    EXPECT_FALSE(QFileInfo::exists(folder()));
+    EXPECT_FALSE(agent().isEnabled());
+}
+
+TEST_P(AgentFileTest, AnythingAtThePathCountsAsOnAndDisablingRemovesIt) {
+    makeFile(path(), "someone else's content");
+    EXPECT_TRUE(agent().isEnabled());
+    EXPECT_EQ(agent().set(false), std::nullopt);
+    EXPECT_FALSE(QFileInfo::exists(path()));
+    EXPECT_FALSE(agent().isEnabled());
+
+    // A link to nowhere is something, and removing it leaves its target's folder alone.
+    ASSERT_TRUE(QFile::link(home_.filePath("missing-target"), path()));
+    EXPECT_TRUE(agent().isEnabled());
+    EXPECT_EQ(agent().set(false), std::nullopt);
+    EXPECT_FALSE(QFileInfo(path()).isSymLink());
+
+    ASSERT_TRUE(QDir().mkpath(path()));
+    EXPECT_TRUE(agent().isEnabled());
+    EXPECT_EQ(agent().set(false), std::nullopt);
+    EXPECT_FALSE(QFileInfo::exists(path()));
+}
+
+TEST_P(AgentFileTest, AFolderHoldingFilesIsReportedNotEmptied) {
+    makeFile(path() + QStringLiteral("/keep.txt"), "user data");
+    const std::optional<QString> error = agent().set(false);
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->startsWith(path() + QStringLiteral(": "))) << error->toStdString();
+    EXPECT_TRUE(QFileInfo::exists(path() + QStringLiteral("/keep.txt")));
+}
+
+TEST_P(AgentFileTest, EnablingReplacesTheFileInPlaceAndRecordsTheCurrentExecutable) {
+    makeFile(path(), "old content that is longer than what replaces it, surely longer " +
+                         QByteArray(4096, 'x'));
+    const QString otherName = home_.filePath("second-link");
+    ASSERT_EQ(
+        ::link(QFile::encodeName(path()).constData(), QFile::encodeName(otherName).constData()), 0);
+    executable_ = QStringLiteral("/moved/brimlet");
+    EXPECT_EQ(agent().set(true), std::nullopt);
+    QFile other(otherName);
+    ASSERT_TRUE(other.open(QIODevice::ReadOnly));
+    EXPECT_EQ(other.readAll(), GetParam().content(QStringLiteral("/moved/brimlet")).bytes);
+    EXPECT_TRUE(written().contains("/moved/brimlet"));
+}
+
+TEST_P(AgentFileTest, FailuresComeBackAsTheErrorText) {
+    // A plain file where the folder must go.
+    makeFile(folder(), "in the way");
+    std::optional<QString> error = agent().set(true);
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->startsWith(folder() + QStringLiteral(": "))) << error->toStdString();
+    EXPECT_FALSE(agent().isEnabled());
+    ASSERT_TRUE(QFile::remove(folder()));
+
+    // A folder where the file must go.
+    ASSERT_TRUE(QDir().mkpath(path() + QStringLiteral("/inside")));
+    error = agent().set(true);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(*error, path() + QStringLiteral(": Is a directory"));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothFileMechanisms, AgentFileTest, testing::ValuesIn(mechanisms),
+                         [](const testing::TestParamInfo<Mechanism>& param) {
+                             return param.index == 0 ? "LaunchAgent" : "XdgAutostart";
+                         });
+
+TEST(LaunchAgentTest, AnExecutablePathXmlCannotCarryFailsAfterTheFolderIsMade) {
+    QTemporaryDir home;
+    const QString path = launchAgentPath(home.path());
+    const AgentFile agent(path, launchAgentContent, [] { return QStringLiteral("/tmp/a\x01"); });
+    const std::optional<QString> error = agent.set(true);
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(QFileInfo(QFileInfo(path).path()).isDir());
+    EXPECT_FALSE(QFileInfo::exists(path));
+}
+
+TEST(LaunchAgentTest, LivesInTheUsersLaunchAgentsFolder) {
+    EXPECT_EQ(launchAgentPath(QStringLiteral("/Users/kim")),
+              QStringLiteral("/Users/kim/Library/LaunchAgents/com.zorvan.brimlet.plist"));
+}
+
+}  // namespace
+}  // namespace brimlet

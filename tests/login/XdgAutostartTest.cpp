@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include "login/XdgAutostart.h"
+#include "support/QtPrinters.h"
+
+namespace brimlet {
+namespace {
+
+TEST(XdgAutostartTest, QuotesTheExecutableForTheExecKey) {
+    const struct {
+        QString path;
+        QString exec;
+    } cases[] = {
+        {"/usr/bin/brimlet", R"("/usr/bin/brimlet")"},
+        {"/home/kim/My Apps/brimlet", R"("/home/kim/My Apps/brimlet")"},
+        {R"(/opt/"q"/brimlet)", R"("/opt/\\"q\\"/brimlet")"},
+        {"/opt/$HOME/`x`/brimlet", R"("/opt/\\$HOME/\\`x\\`/brimlet")"},
+        {R"(/opt/back\slash/brimlet)", R"("/opt/back\\\\slash/brimlet")"},
+        {"/opt/100%/brimlet", R"("/opt/100%%/brimlet")"},
+        {"/opt/line\nbreak/brimlet", R"("/opt/line\nbreak/brimlet")"},
+        {"/opt/a&b;c<d>|e/브림렛", R"("/opt/a&b;c<d>|e/브림렛")"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(quotedExecArgument(c.path), c.exec) << c.path.toStdString();
+    }
+}
+
+TEST(XdgAutostartTest, FindsTheConfigFolder) {
+    const auto pathWith = [](const char* configHome) {
+        QProcessEnvironment environment;
+        if (configHome != nullptr) {
+            environment.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromUtf8(configHome));
+        }
+        return autostartEntryPath(environment, QStringLiteral("/home/kim"));
+    };
+    EXPECT_EQ(pathWith(nullptr), "/home/kim/.config/autostart/com.zorvan.brimlet.desktop");
+    EXPECT_EQ(pathWith(""), "/home/kim/.config/autostart/com.zorvan.brimlet.desktop");
+    EXPECT_EQ(pathWith("relative/cfg"), "/home/kim/.config/autostart/com.zorvan.brimlet.desktop");
+    EXPECT_EQ(pathWith("/srv/cfg"), "/srv/cfg/autostart/com.zorvan.brimlet.desktop");
+}
+
+TEST(XdgAutostartTest, WritesAValidDesktopEntry) {
+    const AgentContent content = autostartEntryContent(QStringLiteral("/opt/my apps/brimlet"));
+    ASSERT_FALSE(content.error);
+    EXPECT_EQ(content.bytes, QStringLiteral("[Desktop Entry]\n"
+                                            "Type=Application\n"
+                                            "Version=1.0\n"
+                                            "Name=Brimlet\n"
+                                            "Comment=Claude Code 사용량 게이지\n"
+                                            "Exec=\"/opt/my apps/brimlet\"\n"
+                                            "Terminal=false\n"
+                                            "X-GNOME-Autostart-enabled=true\n")
+                                 .toUtf8());
+}
+
+}  // namespace
+}  // namespace brimlet

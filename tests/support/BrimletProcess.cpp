@@ -1,0 +1,47 @@
+#include "support/BrimletProcess.h"
+
+#include <QProcess>
+
+namespace brimlet::test {
+
+TempHome::TempHome() : dir_(QDir::tempPath() + QStringLiteral("/brimlet-home-XXXXXX")) {}
+
+QProcessEnvironment TempHome::environment() const {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), path());
+    environment.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), path());
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                       QStringLiteral("unix:path=") + path() + QStringLiteral("/no-bus"));
+    return environment;
+}
+
+QString brimletBinary() {
+    return QStringLiteral(BRIMLET_BINARY);
+}
+
+RunResult runBrimlet(const QStringList& arguments, const QProcessEnvironment& environment,
+                     const QString& workingDirectory, int timeoutMs) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    if (!workingDirectory.isEmpty()) {
+        process.setWorkingDirectory(workingDirectory);
+    }
+    process.start(brimletBinary(), arguments);
+    RunResult result;
+    if (!process.waitForStarted()) {
+        return result;
+    }
+    result.finished = process.waitForFinished(timeoutMs);
+    if (!result.finished) {
+        process.kill();
+        process.waitForFinished();
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+}  // namespace brimlet::test

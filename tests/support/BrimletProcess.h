@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace brimlet::test {
+
+// A fresh home folder for one run of the program, removed afterwards.
+class TempHome {
+  public:
+    TempHome();
+
+    [[nodiscard]] QString path() const { return dir_.path(); }
+    [[nodiscard]] QString file(const QString& relative) const {
+        return dir_.path() + u'/' + relative;
+    }
+    // The test process's environment with HOME pointing here, no XDG_CONFIG_HOME, the offscreen
+    // platform and no reachable session bus.
+    [[nodiscard]] QProcessEnvironment environment() const;
+
+  private:
+    QTemporaryDir dir_;
+};
+
+struct RunResult {
+    bool finished = false;  // false when it had to be killed after the time limit
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs the built program to its end with the given arguments (program path not included).
+[[nodiscard]] RunResult runBrimlet(const QStringList& arguments,
+                                   const QProcessEnvironment& environment,
+                                   const QString& workingDirectory = {}, int timeoutMs = 60000);
+
+[[nodiscard]] QString brimletBinary();
+
+}  // namespace brimlet::test

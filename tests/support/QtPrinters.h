@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+#include <ostream>
+
+// Readable GoogleTest failure messages for the Qt values the tests compare.
+inline void PrintTo(const QString& value, std::ostream* out) {
+    *out << '"' << value.toStdString() << '"';
+}
+inline void PrintTo(const QByteArray& value, std::ostream* out) {
+    *out << '"' << value.toStdString() << '"';
+}
+inline void PrintTo(const QVariant& value, std::ostream* out) {
+    *out << value.typeName() << '(' << value.toString().toStdString() << ')';
+}
