@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QDateTime>
+#include <QImage>
+#include <QList>
+
+#include "activity/Signal.h"
+#include "app/Clock.h"
+#include "quota/Bucket.h"
+
+class QPainter;
+
+namespace brimlet {
+
+// Draws the 41 x 22 point gauge: three quota bars (used share in orange over a green track) and
+// two activity dots, Opus above Fable, that pulse while output tokens flow. Main thread only.
+class GaugeRenderer {
+  public:
+    explicit GaugeRenderer(Clock clock = systemNow);
+
+    // Inputs, copied in by the owner; setting them draws nothing.
+    QList<Bucket> buckets;  // the first three are drawn, top to bottom
+    bool stale = false;     // quota data is old: bar fills fade
+    Signal activity;
+
+    static constexpr double gaugeW = 28;
+    static constexpr double barH = 4;
+    static constexpr double barGap = 2;
+    static constexpr double dotD = 5;
+    static constexpr double dotGap = 3;
+    static constexpr double groupGap = 4;
+    static constexpr double padding = 2;
+    static constexpr double height = 22;
+    static constexpr int rows = 3;
+    static constexpr double width = 2 * padding + gaugeW + groupGap + dotD;  // 41
+    // Images are rendered this much denser than points, sharp on high-density screens.
+    static constexpr qreal imageScale = 2;
+
+    // Steps the pulse by the time since the previous call; true when the picture changed.
+    [[nodiscard]] bool advance();
+
+    // A fresh width x height point image (82 x 44 pixels), transparent where nothing is drawn.
+    [[nodiscard]] QImage image() const;
+
+    // Paints the gauge in the painter's current coordinates, taken as points with the gauge's
+    // top-left corner at the origin. Paints no background.
+    void draw(QPainter& painter) const;
+
+    [[nodiscard]] double phase() const { return phase_; }
+
+    // Width of row i's fill for a used percentage; 0 means no fill.
+    [[nodiscard]] static double fillWidth(double usedPercent);
+    // Seconds per bright-dark cycle of a lit dot for the larger of the two rates.
+    [[nodiscard]] static double pulsePeriod(double rate);
+
+  private:
+    void drawBars(QPainter& painter) const;
+    void drawDots(QPainter& painter) const;
+
+    Clock clock_;
+    double phase_ = 0;  // in [0, 2] while active, 0 while idle
+    QDateTime lastTick_;
+};
+
+}  // namespace brimlet
