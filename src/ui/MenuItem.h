@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QChar>
+#include <QList>
+#include <QString>
+#include <optional>
+
+namespace brimlet {
+
+enum class MenuAction { None, Refresh, ToggleLogin, Quit };
+enum class TextRole { Plain, Primary, Secondary, Tertiary };  // colour role of a styled row
+
+struct MenuItem {
+    bool separator = false;
+    QString text;
+    double fontSize = 0;  // points; 0 = the menu's own font (plain action rows)
+    TextRole colour = TextRole::Plain;
+    bool enabled = true;  // information rows are not enabled
+    MenuAction action = MenuAction::None;
+    QChar keyEquivalent;          // u'r', u'q' or null; with the platform's primary modifier
+    std::optional<bool> checked;  // present for a check-mark row: its state
+};
+using MenuItems = QList<MenuItem>;
+
+}  // namespace brimlet

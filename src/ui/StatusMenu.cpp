@@ -1,0 +1,102 @@
+#include "ui/StatusMenu.h"
+
+#include <QLocale>
+#include <QStringList>
+
+#include "app/NumberFormat.h"
+
+namespace brimlet {
+namespace {
+
+constexpr double rowSize = 12;
+constexpr double detailSize = 11;
+
+MenuItem info(const QString& text, double size, TextRole colour) {
+    MenuItem item;
+    item.text = text;
+    item.fontSize = size;
+    item.colour = colour;
+    item.enabled = false;
+    return item;
+}
+
+MenuItem separator() {
+    MenuItem item;
+    item.separator = true;
+    return item;
+}
+
+MenuItem action(const QString& text, MenuAction what, QChar key = {}) {
+    MenuItem item;
+    item.text = text;
+    item.action = what;
+    item.keyEquivalent = key;
+    return item;
+}
+
+QString resetText(const QDateTime& at, const QTimeZone& zone) {
+    static const QLocale korean(QLocale::Korean, QLocale::SouthKorea);
+    return korean.toString(at.toTimeZone(zone), QStringLiteral("M월 d일 (ddd) HH:mm"));
+}
+
+void addQuotaGroup(MenuItems& items, const MenuState& state, const QTimeZone& zone) {
+    if (state.buckets.isEmpty()) {
+        items.append(state.lastError
+                         ? info(QStringLiteral("잔량을 못 읽음 — ") + *state.lastError, rowSize,
+                                TextRole::Primary)
+                         : info(QStringLiteral("불러오는 중…"), rowSize, TextRole::Primary));
+        return;
+    }
+    for (const Bucket& bucket : state.buckets) {
+        items.append(info(bucket.label() + QStringLiteral("   ") + printfWhole(bucket.remaining()) +
+                              QStringLiteral("% 남음"),
+                          rowSize, TextRole::Primary));
+        if (bucket.resetsAt()) {
+            items.append(info(QStringLiteral("      리셋 ") + resetText(*bucket.resetsAt(), zone),
+                              detailSize, TextRole::Secondary));
+        }
+    }
+    if (state.lastError) {
+        items.append(info(QStringLiteral("      갱신 실패 — ") + *state.lastError, detailSize,
+                          TextRole::Secondary));
+    }
+}
+
+}  // namespace
+
+QString activityLine(const Signal& activity) {
+    QStringList parts;
+    if (activity.opusRate > 0.5) {
+        parts.append(QStringLiteral("Opus ") + printfWhole(activity.opusRate) +
+                     QStringLiteral(" tok/s"));
+    }
+    if (activity.fableRate > 0.5) {
+        parts.append(QStringLiteral("Fable ") + printfWhole(activity.fableRate) +
+                     QStringLiteral(" tok/s"));
+    }
+    return parts.isEmpty() ? QStringLiteral("대기 중")
+                           : QStringLiteral("작동 중 — ") + parts.join(QStringLiteral(", "));
+}
+
+MenuItems buildStatusMenu(const MenuState& state, const QTimeZone& zone) {
+    MenuItems items;
+    addQuotaGroup(items, state, zone);
+    items.append(separator());
+    items.append(info(activityLine(state.activity), rowSize, TextRole::Primary));
+    if (state.lastSuccess) {
+        items.append(info(
+            QStringLiteral("마지막 갱신 ") +
+                QLocale().toString(state.lastSuccess->toTimeZone(zone), QStringLiteral("HH:mm:ss")),
+            detailSize, TextRole::Secondary));
+    }
+    items.append(separator());
+    items.append(action(QStringLiteral("지금 새로고침"), MenuAction::Refresh, u'r'));
+    MenuItem login = action(QStringLiteral("로그인 시 자동 실행"), MenuAction::ToggleLogin);
+    login.checked = state.launchAtLogin;
+    items.append(login);
+    items.append(info(QStringLiteral("Brimlet ") + state.version, detailSize, TextRole::Tertiary));
+    items.append(action(QStringLiteral("종료"), MenuAction::Quit, u'q'));
+    return items;
+}
+
+}  // namespace brimlet

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QTimeZone>
+#include <optional>
+
+#include "activity/Signal.h"
+#include "quota/Bucket.h"
+#include "ui/MenuItem.h"
+
+namespace brimlet {
+
+// Everything the menu shows, read at the moment it opens.
+struct MenuState {
+    QList<Bucket> buckets;
+    std::optional<QString> lastError;
+    std::optional<QDateTime> lastSuccess;
+    Signal activity;
+    bool launchAtLogin = false;
+    QString version;
+};
+
+// The menu's rows, top to bottom: the quota group, the activity line and last refresh, then the
+// actions. Times are shown in `zone`.
+[[nodiscard]] MenuItems buildStatusMenu(const MenuState& state, const QTimeZone& zone);
+
+// "작동 중 — Opus 40 tok/s, Fable 3 tok/s", or "대기 중" when neither rate is above 0.5.
+[[nodiscard]] QString activityLine(const Signal& activity);
+
+}  // namespace brimlet
