@@ -1,5 +1,7 @@
 #include "app/NumberFormat.h"
 
+#include <QLocale>
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -18,6 +20,16 @@ QString printfWhole(double value) {
     QByteArray wide(length + 1, '\0');
     std::snprintf(wide.data(), static_cast<std::size_t>(wide.size()), "%.0f", value);
     return QString::fromLatin1(wide.constData(), length);
+}
+
+QString decimalWithFraction(double value) {
+    QString text = QString::number(value, 'g', QLocale::FloatingPointShortest);
+    const bool bareInteger =
+        std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.isDigit() || c == u'-'; });
+    if (bareInteger) {
+        text += QStringLiteral(".0");
+    }
+    return text;
 }
 
 }  // namespace brimlet

@@ -9,4 +9,8 @@ namespace brimlet {
 // from zero, so it is not used here.
 [[nodiscard]] QString printfWhole(double value);
 
+// The shortest text that reads back as `value`, with at least one fractional digit: 41 → "41.0",
+// 0.1 → "0.1", -1 → "-1.0". Exponent forms and nan/inf stay as they are.
+[[nodiscard]] QString decimalWithFraction(double value);
+
 }  // namespace brimlet

@@ -38,5 +38,21 @@ TEST(NumberFormatTest, RoundsLikePrintf) {
     }
 }
 
+TEST(NumberFormatTest, ShortestDecimalKeepsAFraction) {
+    const struct {
+        double value;
+        const char* text;
+    } cases[] = {{41, "41.0"},
+                 {0, "0.0"},
+                 {-1, "-1.0"},
+                 {0.1, "0.1"},
+                 {12.5, "12.5"},
+                 {1920, "1920.0"},
+                 {1.0 / 3, "0.3333333333333333"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(decimalWithFraction(c.value), QString::fromLatin1(c.text)) << c.value;
+    }
+}
+
 }  // namespace
 }  // namespace brimlet
