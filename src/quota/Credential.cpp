@@ -1,0 +1,64 @@
+#include "quota/Credential.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
+
+namespace brimlet {
+namespace {
+
+// HTTP field values may hold blanks and tabs but no other control character; a line end inside
+// the token would let the credential file inject headers into the request.
+[[nodiscard]] bool fitsInHeader(const QString& token) {
+    return std::none_of(token.cbegin(), token.cend(), [](QChar c) {
+        return (c.unicode() < 0x20 && c != u'\t') || c.unicode() == 0x7f;
+    });
+}
+
+}  // namespace
+
+std::optional<QString> accessTokenFrom(const QByteArray& secretText) {
+    // QJsonDocument accepts white space around the value, such as the tool's trailing line end.
+    const QJsonDocument document = QJsonDocument::fromJson(secretText);
+    if (!document.isObject()) {
+        return std::nullopt;
+    }
+    const QJsonValue oauth = document.object().value(QLatin1String("claudeAiOauth"));
+    const QJsonValue token = oauth.toObject().value(QLatin1String("accessToken"));
+    if (!oauth.isObject() || !token.isString()) {
+        return std::nullopt;
+    }
+    const QString text = token.toString();
+    if (text.isEmpty() || !fitsInHeader(text)) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+std::optional<QByteArray> readCredentialFile(const QString& path) {
+    // A FIFO or device would block or never end; only a plain file can be the credential.
+    if (!QFileInfo(path).isFile()) {
+        return std::nullopt;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    // One byte past the limit tells an oversized file from one of exactly the limit.
+    QByteArray content;
+    while (content.size() <= maxCredentialBytes) {
+        const QByteArray chunk = file.read(maxCredentialBytes + 1 - content.size());
+        if (chunk.isEmpty()) {
+            break;
+        }
+        content += chunk;
+    }
+    if (file.error() != QFileDevice::NoError || content.size() > maxCredentialBytes) {
+        return std::nullopt;
+    }
+    return content;
+}
+
+}  // namespace brimlet

@@ -1,0 +1,138 @@
+#include "quota/QuotaPoller.h"
+
+#include <QCoreApplication>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <algorithm>
+#include <cmath>
+
+#include "quota/Credential.h"
+#include "quota/CredentialStore.h"
+#include "quota/UsageEndpoint.h"
+
+namespace brimlet {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto productionIdleTimeout = 20s;
+
+// One client for the whole process, made on first use from the main thread and parented to the
+// application object so that it, and any reply still in flight, goes away with it.
+QNetworkAccessManager& sharedNetwork() {
+    static QPointer<QNetworkAccessManager> network;
+    if (network == nullptr) {
+        network = new QNetworkAccessManager(QCoreApplication::instance());
+    }
+    return *network;
+}
+
+// A failure of the transfer itself, as opposed to an HTTP answer that Qt also flags as an error
+// (401 arrives as AuthenticationRequiredError, 500 as InternalServerError). Errors of the network
+// layer count even after a status line, such as a body cut off or stalled mid-way.
+[[nodiscard]] bool isTransportError(QNetworkReply::NetworkError error, int status) {
+    const bool networkLayer =
+        error > QNetworkReply::NoError && error <= QNetworkReply::UnknownNetworkError;
+    return networkLayer || (error != QNetworkReply::NoError && status == 0);
+}
+
+}  // namespace
+
+QuotaPoller::QuotaPoller()
+    : QuotaPoller(QUrl(QString::fromUtf8(usageEndpoint)), systemNow, productionIdleTimeout) {}
+
+QuotaPoller::QuotaPoller(QUrl endpoint, Clock clock, std::chrono::milliseconds idleTimeout)
+    : endpoint_(std::move(endpoint)), clock_(std::move(clock)), idleTimeout_(idleTimeout) {
+    timer_.setSingleShot(true);
+    // A coarse timer may be off by 5 %, nine seconds of a three-minute interval.
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, &QuotaPoller::fetch);
+}
+
+void QuotaPoller::start() {
+    fetch();
+}
+
+void QuotaPoller::refreshNow() {
+    timer_.stop();
+    backoffStep_ = 0;
+    fetch();
+}
+
+std::optional<double> QuotaPoller::pendingPollInterval() const {
+    if (!timer_.isActive()) {
+        return std::nullopt;
+    }
+    return timer_.interval() / 1000.0;
+}
+
+void QuotaPoller::runPendingPoll() {
+    if (timer_.isActive()) {
+        timer_.stop();
+        fetch();
+    }
+}
+
+std::optional<QString> QuotaPoller::readToken() {
+    const auto secret = readStoredCredential();
+    return secret ? accessTokenFrom(*secret) : std::nullopt;
+}
+
+void QuotaPoller::fetch() {
+    const auto token = readToken();
+    if (!token) {
+        finish(std::nullopt, QStringLiteral("키체인에서 토큰을 못 읽음"));
+        return;
+    }
+    QNetworkRequest request(endpoint_);
+    request.setRawHeader("Authorization", "Bearer " + token->toUtf8());
+    request.setRawHeader("anthropic-beta", "oauth-2025-04-20");
+    request.setTransferTimeout(static_cast<int>(idleTimeout_.count()));
+    // The bearer token goes to the configured origin only: a redirect is reported, not followed.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
+    QNetworkReply* const reply = sharedNetwork().get(request);
+    connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { complete(*reply); });
+}
+
+void QuotaPoller::complete(QNetworkReply& reply) {
+    const QVariant statusAttribute = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const int status = statusAttribute.isValid() ? statusAttribute.toInt() : 0;
+    if (isTransportError(reply.error(), status)) {
+        finish(std::nullopt, reply.errorString());
+    } else if (status == 200) {
+        const QList<Bucket> parsed = parse(reply.readAll());
+        finish(parsed,
+               parsed.isEmpty() ? std::optional(QStringLiteral("응답 형식이 바뀜")) : std::nullopt);
+    } else {
+        finish(std::nullopt, QStringLiteral("HTTP ") + QString::number(status));
+    }
+}
+
+void QuotaPoller::finish(const std::optional<QList<Bucket>>& buckets,
+                         const std::optional<QString>& message) {
+    if (buckets && !buckets->isEmpty()) {
+        buckets_ = *buckets;
+        lastSuccess_ = clock_();
+        lastError_.reset();
+        backoffStep_ = 0;
+    } else {
+        lastError_ = message;
+        backoffStep_ = std::min(backoffStep_ + 1, maxBackoffStep);
+    }
+    scheduleNext();
+    if (onUpdate) {
+        onUpdate();
+    }
+}
+
+// The one member timer is the only pending poll: restarting it replaces the earlier one.
+void QuotaPoller::scheduleNext() {
+    const double seconds = std::min(baseInterval * std::pow(2.0, backoffStep_), maxInterval);
+    timer_.start(std::chrono::milliseconds(std::lround(seconds * 1000)));
+}
+
+}  // namespace brimlet

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QUrl>
+#include <chrono>
+#include <functional>
+#include <optional>
+
+#include "app/Clock.h"
+#include "quota/Bucket.h"
+
+class QJsonValue;
+class QNetworkReply;
+
+namespace brimlet {
+
+// Keeps the picture of the user's quota up to date: reads the access token, asks the usage
+// endpoint, turns the answer into buckets and schedules its own next poll, every 3 minutes while
+// polls succeed and backing off to 15 minutes while they fail. Lives on the main thread; every
+// field is read and written there only.
+//
+// Lifetime: the next-poll timer is a member and request completions are connected with the poller
+// as context, so once the poller is destroyed neither reaches it. Requests in flight are left to
+// finish on their own.
+class QuotaPoller : public QObject {
+    Q_OBJECT
+
+  public:
+    // Asks the configured usage endpoint with the system clock and a 20-second idle time-out.
+    QuotaPoller();
+    // For tests: another endpoint (a loopback server), clock and idle time-out.
+    QuotaPoller(QUrl endpoint, Clock clock, std::chrono::milliseconds idleTimeout);
+
+    // Begins polling: the first attempt runs at once. Set onUpdate before.
+    void start();
+    // A poll on the user's demand: drops the pending timer, forgets the back-off and polls at
+    // once. A request already in flight still completes and is recorded.
+    void refreshNow();
+
+    // The buckets of the last successful poll, in the order session, weekly, scoped; a failed
+    // poll leaves them untouched.
+    [[nodiscard]] const QList<Bucket>& buckets() const { return buckets_; }
+    // When the last successful poll was processed.
+    [[nodiscard]] const std::optional<QDateTime>& lastSuccess() const { return lastSuccess_; }
+    // The message of the last failed poll; absent after a success.
+    [[nodiscard]] const std::optional<QString>& lastError() const { return lastError_; }
+
+    // Called after every finished attempt, on the main thread.
+    std::function<void()> onUpdate;
+
+    // Reads a usage response body into at most three buckets, in the order session, weekly,
+    // scoped. Every defect of the body shows as fewer buckets, never as an error.
+    [[nodiscard]] static QList<Bucket> parse(const QByteArray& body);
+
+    // Seconds until the pending next poll, or nothing when none is pending.
+    [[nodiscard]] std::optional<double> pendingPollInterval() const;
+    // Runs the pending next poll now, as its timer would, so tests need not wait minutes; does
+    // nothing when none is pending.
+    void runPendingPoll();
+
+  private:
+    void fetch();
+    void complete(QNetworkReply& reply);
+    void finish(const std::optional<QList<Bucket>>& buckets, const std::optional<QString>& message);
+    void scheduleNext();
+
+    [[nodiscard]] static std::optional<QString> readToken();
+    [[nodiscard]] static std::optional<QDateTime> date(const QJsonValue& value);
+
+    static constexpr double baseInterval = 180;
+    static constexpr double maxInterval = 900;
+    static constexpr int maxBackoffStep = 3;
+
+    QUrl endpoint_;
+    Clock clock_;
+    std::chrono::milliseconds idleTimeout_;
+    QList<Bucket> buckets_;
+    std::optional<QDateTime> lastSuccess_;
+    std::optional<QString> lastError_;
+    int backoffStep_ = 0;
+    QTimer timer_;
+};
+
+}  // namespace brimlet
