@@ -2,6 +2,8 @@
 
 #include <QProcess>
 
+#include "support/WaitUntil.h"
+
 namespace brimlet::test {
 
 TempHome::TempHome() : dir_(QDir::tempPath() + QStringLiteral("/brimlet-home-XXXXXX")) {}
@@ -33,7 +35,10 @@ RunResult runBrimlet(const QStringList& arguments, const QProcessEnvironment& en
     if (!process.waitForStarted()) {
         return result;
     }
-    result.finished = process.waitForFinished(timeoutMs);
+    // The event loop keeps turning meanwhile, so servers living in the test (a fake usage
+    // service, a tray host) can answer the program.
+    result.finished = waitUntil([&process] { return process.state() == QProcess::NotRunning; },
+                                std::chrono::milliseconds(timeoutMs));
     if (!result.finished) {
         process.kill();
         process.waitForFinished();

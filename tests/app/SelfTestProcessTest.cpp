@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+
+#include "app/Colours.h"
+#include "support/BrimletProcess.h"
+#include "support/CredentialFile.h"
+#include "support/FakeUsageServer.h"
+#include "support/QtPrinters.h"
+
+namespace brimlet::test {
+namespace {
+
+// This program is built to ask the fake usage service on this loopback port.
+constexpr quint16 usagePort = BRIMLET_LOOPBACK_USAGE_PORT;
+
+const QByteArray threeBuckets = R"({"limits": [
+    {"kind": "session", "percent": 12.5, "resets_at": "2026-12-05T15:00:00.528743+00:00"},
+    {"kind": "weekly_all", "percent": 87.5},
+    {"kind": "weekly_scoped", "percent": 130, "resets_at": "2026-12-08T09:00:00+09:00",
+     "scope": {"model": {"display_name": "Opus"}}}]})";
+
+class SelfTestProcessTest : public testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(server_.isListening()) << "port " << usagePort; }
+
+    [[nodiscard]] RunResult selfTest(const QStringList& extra) const {
+        return runBrimlet(QStringList{"--selftest"} + extra, home_.environment(), home_.path());
+    }
+    void signIn() const {
+        ASSERT_TRUE(writeCredentialFile(home_.path(), credentialJson("token-for-selftest")));
+    }
+    [[nodiscard]] QString file(const QString& name) const { return home_.file(name); }
+
+    TempHome home_;
+    FakeUsageServer server_{usagePort};
+};
+
+QByteArray lines(std::initializer_list<const char*> texts) {
+    QByteArray joined;
+    for (const char* text : texts) {
+        joined += QByteArray(text) + '\n';
+    }
+    return joined;
+}
+
+TEST_F(SelfTestProcessTest, WithoutACredentialReportsAndStillDraws) {
+    const RunResult result = selfTest({"out.png"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, lines({"잔량 실패 — 키체인에서 토큰을 못 읽음", "렌더 저장 → out.png"}));
+    EXPECT_EQ(result.err, "");
+    EXPECT_TRUE(server_.requests().isEmpty());
+    const QImage image(file("out.png"));
+    EXPECT_EQ(image.size(), QSize(410, 220));
+    EXPECT_TRUE(image.hasAlphaChannel());
+}
+
+TEST_F(SelfTestProcessTest, PrintsEachBucketOfTheAnswer) {
+    signIn();
+    const struct {
+        const char* name;
+        ScriptedAnswer answer;
+        QByteArray out;
+    } cases[] = {
+        {"three buckets", ScriptedAnswer::ok(threeBuckets),
+         lines({"잔량 파싱 성공 — 3줄",
+                "  세션 (5시간) : 사용 12% / 남음 88% / 리셋 2026-12-05T15:00:00Z",
+                "  주간 전체 : 사용 88% / 남음 12% / 리셋 -",
+                "  Opus 주간 : 사용 130% / 남음 0% / 리셋 2026-12-08T00:00:00Z",
+                "렌더 저장 → out.png"})},
+        {"two buckets",
+         ScriptedAnswer::ok(R"({"five_hour": {"utilization": 37.4, "resets_at": null},
+                                "seven_day": {"utilization": 0, "resets_at": "2026-12-09T01:02:03Z"}})"),
+         lines({"잔량 파싱 성공 — 2줄", "  세션 (5시간) : 사용 37% / 남음 63% / 리셋 -",
+                "  주간 전체 : 사용 0% / 남음 100% / 리셋 2026-12-09T01:02:03Z",
+                "렌더 저장 → out.png"})},
+        {"refused", ScriptedAnswer::withStatus(401, R"({"error": "expired"})"),
+         lines({"잔량 실패 — HTTP 401", "렌더 저장 → out.png"})},
+        {"empty", ScriptedAnswer::ok(""),
+         lines({"잔량 실패 — 응답 형식이 바뀜", "렌더 저장 → out.png"})},
+    };
+    for (const auto& c : cases) {
+        server_.script({c.answer});
+        const RunResult result = selfTest({"out.png"});
+        EXPECT_EQ(result.exitCode, 0) << c.name;
+        EXPECT_EQ(result.out, c.out) << c.name;
+        EXPECT_EQ(result.err, "") << c.name;
+    }
+    ASSERT_EQ(server_.requests().size(), 4);
+    EXPECT_EQ(server_.requests().first().header("Authorization"), "Bearer token-for-selftest");
+}
+
+// Composites `colour` at `alpha` over the 0.12 grey background, as the PNG holds it.
+QColor over(const QColor& colour, double alpha) {
+    const double grey = 0.12 * 255;
+    const auto mix = [&](int channel) {
+        return static_cast<int>(alpha * channel + (1 - alpha) * grey + 0.5);
+    };
+    return {mix(colour.red()), mix(colour.green()), mix(colour.blue())};
+}
+
+TEST_F(SelfTestProcessTest, DrawsTheGaugeTenTimesEnlargedOnDarkGrey) {
+    signIn();
+    server_.script({ScriptedAnswer::ok(threeBuckets)});
+    ASSERT_EQ(selfTest({"gauge.png"}).exitCode, 0);
+    const QImage image(file("gauge.png"));
+    ASSERT_EQ(image.size(), QSize(410, 220));
+    const struct {
+        const char* what;
+        QPoint at;
+        QColor colour;
+    } probes[] = {
+        {"background", {2, 2}, over(Qt::black, 0)},
+        {"session fill, 3.5 points wide", {30, 50}, over(accent, 1)},
+        {"session track beyond the fill", {200, 50}, over(deepGreen, 0.7)},
+        {"weekly track beyond its 24.5 point fill", {280, 110}, over(deepGreen, 0.7)},
+        {"scoped fill over the whole bar", {280, 170}, over(accent, 1)},
+        {"Opus dot, lit at the start of its pulse", {365, 70}, over(accent, 0.35)},
+        {"Fable dot, idle", {365, 150}, over(idleGreen, 0.55)},
+    };
+    for (const auto& probe : probes) {
+        const QColor got = image.pixelColor(probe.at);
+        EXPECT_NEAR(got.red(), probe.colour.red(), 3) << probe.what;
+        EXPECT_NEAR(got.green(), probe.colour.green(), 3) << probe.what;
+        EXPECT_NEAR(got.blue(), probe.colour.blue(), 3) << probe.what;
+        EXPECT_EQ(got.alpha(), 255) << probe.what;
+    }
+}
+
+TEST_F(SelfTestProcessTest, WritesWhereThePathSaysWithoutExpandingIt) {
+    ASSERT_TRUE(QDir(home_.path()).mkdir("~"));
+    QFile old(file("old.png"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write(QByteArray(100'000, 'x'));  // longer than the PNG: replacing must truncate
+    old.close();
+    const struct {
+        QStringList arguments;
+        QString written;
+    } cases[] = {
+        {{"--debug"}, "--debug"},
+        {{"a.png", "--selftest", "b.png"}, "a.png"},
+        {{"~/x.png"}, "~/x.png"},
+        {{"old.png"}, "old.png"},
+    };
+    for (const auto& c : cases) {
+        const RunResult result = selfTest(c.arguments);
+        EXPECT_EQ(result.exitCode, 0) << c.written.toStdString();
+        EXPECT_TRUE(result.out.endsWith(("렌더 저장 → " + c.written + "\n").toUtf8()));
+        EXPECT_EQ(QImage(file(c.written)).size(), QSize(410, 220)) << c.written.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(file("b.png")));
+}
+
+TEST_F(SelfTestProcessTest, DefaultsToTmp) {
+    const QString path = QStringLiteral("/tmp/brimlet.png");
+    QFile::remove(path);
+    const RunResult result = selfTest({});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_TRUE(result.out.endsWith("렌더 저장 → /tmp/brimlet.png\n"));
+    EXPECT_EQ(QImage(path).size(), QSize(410, 220));
+}
+
+TEST_F(SelfTestProcessTest, AFileThatCannotBeWrittenIsAFailure) {
+    ASSERT_TRUE(QDir(home_.path()).mkdir("taken.png"));
+    for (const char* path : {"/no/such/dir/x.png", "taken.png"}) {
+        const RunResult result = selfTest({QString::fromUtf8(path)});
+        EXPECT_EQ(result.exitCode, 1) << path;
+        EXPECT_EQ(result.out, lines({"잔량 실패 — 키체인에서 토큰을 못 읽음", "렌더 실패"}))
+            << path;
+        EXPECT_EQ(result.err, "") << path;
+    }
+}
+
+}  // namespace
+}  // namespace brimlet::test
