@@ -10,6 +10,7 @@ namespace brimlet {
 enum class MenuAction { None, Refresh, ToggleLogin, Quit };
 enum class TextRole { Plain, Primary, Secondary, Tertiary };  // colour role of a styled row
 
+// One row of the status item's menu, as plain data that every platform's item can show.
 struct MenuItem {
     bool separator = false;
     QString text;
@@ -19,6 +20,11 @@ struct MenuItem {
     MenuAction action = MenuAction::None;
     QChar keyEquivalent;          // u'r', u'q' or null; with the platform's primary modifier
     std::optional<bool> checked;  // present for a check-mark row: its state
+
+    // Whether choosing this row has an effect: separators and information rows have none.
+    [[nodiscard]] bool choosable() const {
+        return !separator && enabled && action != MenuAction::None;
+    }
 };
 using MenuItems = QList<MenuItem>;
 

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QImage>
+#include <QRectF>
+#include <functional>
+#include <memory>
+
+#include "ui/MenuItem.h"
+
+namespace brimlet {
+
+// Where the status item sits, for the --debug dump; zero rectangles where the platform cannot tell.
+struct Placement {
+    double length = -1;
+    bool visible = false;
+    QRectF window;
+    QRectF screen;
+};
+
+// The gauge's place in the desktop's status area and the menu that drops from it. One per
+// process, used on the main thread only. The menu is data: it is asked for right before it shows.
+class StatusItem {
+  public:
+    virtual ~StatusItem() = default;
+
+    // The gauge image, drawn at device pixel ratio 2 (82 x 44 pixels for 41 x 22 points).
+    virtual void setImage(const QImage& image) = 0;
+    [[nodiscard]] virtual Placement placement() const = 0;
+
+    std::function<MenuItems()> menuNeedsUpdate;  // called right before the menu shows
+    std::function<void(MenuAction)> onAction;    // an enabled row with an action was chosen
+
+  protected:
+    StatusItem() = default;
+    // The rows to show now; none when nobody supplies them yet.
+    [[nodiscard]] MenuItems currentMenu() const {
+        return menuNeedsUpdate ? menuNeedsUpdate() : MenuItems{};
+    }
+    void runAction(MenuAction action) const {
+        if (onAction) {
+            onAction(action);
+        }
+    }
+};
+
+// The platform's status item, `length` points wide. One file per platform defines it.
+[[nodiscard]] std::unique_ptr<StatusItem> createStatusItem(double length);
+
+}  // namespace brimlet

@@ -1,0 +1,60 @@
+#include "ui/sni/DBusMenuAdaptor.h"
+
+#include "ui/sni/DBusMenu.h"
+
+namespace brimlet {
+
+DBusMenuAdaptor::DBusMenuAdaptor(DBusMenu& menu) : QObject(&menu), menu_(menu) {
+    connect(&menu_, &DBusMenu::layoutUpdated, this, &DBusMenuAdaptor::LayoutUpdated);
+}
+
+bool DBusMenuAdaptor::AboutToShow(int id) {
+    return menu_.aboutToShow(id);
+}
+
+QList<int> DBusMenuAdaptor::AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors) {
+    return menu_.aboutToShowGroup(ids, idErrors);
+}
+
+void DBusMenuAdaptor::Event(int id, const QString& eventId, const QDBusVariant& /*data*/,
+                            uint /*timestamp*/) {
+    menu_.handleEvent(id, eventId);
+}
+
+QList<int> DBusMenuAdaptor::EventGroup(const DBusMenuEventList& events) {
+    return menu_.eventGroup(events);
+}
+
+DBusMenuItemList DBusMenuAdaptor::GetGroupProperties(const QList<int>& ids,
+                                                     const QStringList& propertyNames) {
+    return menu_.groupProperties(ids, propertyNames);
+}
+
+uint DBusMenuAdaptor::GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames,
+                                DBusMenuLayoutItem& layout) {
+    // The layout first: a first request builds the menu, which moves the revision.
+    const auto found = menu_.layout(parentId, recursionDepth, propertyNames);
+    if (!found) {
+        sendUnknownId(parentId);
+        return 0;
+    }
+    layout = *found;
+    return menu_.revision();
+}
+
+QDBusVariant DBusMenuAdaptor::GetProperty(int id, const QString& name) {
+    const auto value = menu_.property(id, name);
+    if (!value) {
+        sendUnknownId(id);
+        // Never marshalled: the error reply above replaces the answer.
+        return QDBusVariant(QVariant(0));
+    }
+    return QDBusVariant(*value);
+}
+
+void DBusMenuAdaptor::sendUnknownId(int id) {
+    sendErrorReply(QDBusError::InvalidArgs,
+                   QStringLiteral("No menu item or property for id %1").arg(id));
+}
+
+}  // namespace brimlet

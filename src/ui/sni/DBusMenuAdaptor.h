@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QDBusContext>
+#include <QDBusVariant>
+#include <QObject>
+
+#include "ui/sni/DBusTypes.h"
+
+namespace brimlet {
+
+class DBusMenu;
+
+// The com.canonical.dbusmenu interface of our menu object. Method and property names are the
+// protocol's; each call only forwards to the DBusMenu and turns "no such item" into a D-Bus
+// error. Exported as the object itself (not a QDBusAbstractAdaptor) so that QDBusContext, which
+// carries the calling message for the error reply, belongs to this class and not to the data.
+class DBusMenuAdaptor : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "com.canonical.dbusmenu")
+    Q_PROPERTY(uint Version READ version CONSTANT)
+    Q_PROPERTY(QString TextDirection READ textDirection CONSTANT)
+    Q_PROPERTY(QString Status READ status CONSTANT)
+    Q_PROPERTY(QStringList IconThemePath READ iconThemePath CONSTANT)
+
+  public:
+    // Lives as a child of `menu`.
+    explicit DBusMenuAdaptor(DBusMenu& menu);
+
+    [[nodiscard]] static uint version() { return 3; }
+    [[nodiscard]] static QString textDirection() { return QStringLiteral("ltr"); }
+    [[nodiscard]] static QString status() { return QStringLiteral("normal"); }
+    [[nodiscard]] static QStringList iconThemePath() { return {}; }
+
+  public Q_SLOTS:
+    bool AboutToShow(int id);
+    QList<int> AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors);
+    void Event(int id, const QString& eventId, const QDBusVariant& data, uint timestamp);
+    QList<int> EventGroup(const brimlet::DBusMenuEventList& events);
+    brimlet::DBusMenuItemList GetGroupProperties(const QList<int>& ids,
+                                                 const QStringList& propertyNames);
+    uint GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames,
+                   brimlet::DBusMenuLayoutItem& layout);
+    QDBusVariant GetProperty(int id, const QString& name);
+
+  Q_SIGNALS:
+    void LayoutUpdated(uint revision, int parent);
+
+  private:
+    void sendUnknownId(int id);
+
+    DBusMenu& menu_;
+};
+
+}  // namespace brimlet

@@ -1,0 +1,97 @@
+#include "ui/sni/MenuLayout.h"
+
+namespace brimlet {
+
+namespace {
+
+constexpr int rootId = 0;
+
+QVariantMap rowProperties(const MenuItem& item) {
+    if (item.separator) {
+        return {{QStringLiteral("type"), QStringLiteral("separator")}};
+    }
+    QVariantMap properties{{QStringLiteral("label"), menuLabel(item.text)}};
+    if (!item.enabled) {
+        properties.insert(QStringLiteral("enabled"), false);
+    }
+    if (item.checked) {
+        properties.insert(QStringLiteral("toggle-type"), QStringLiteral("checkmark"));
+        properties.insert(QStringLiteral("toggle-state"), *item.checked ? 1 : 0);
+    }
+    if (!item.keyEquivalent.isNull()) {
+        const DBusMenuShortcut shortcut{
+            {QStringLiteral("Control"), QString(item.keyEquivalent.toLower())}};
+        properties.insert(QStringLiteral("shortcut"), QVariant::fromValue(shortcut));
+    }
+    return properties;
+}
+
+QVariantMap rootProperties() {
+    return {{QStringLiteral("children-display"), QStringLiteral("submenu")}};
+}
+
+QVariantMap onlyNamed(QVariantMap properties, const QStringList& names) {
+    if (!names.isEmpty()) {
+        properties.removeIf([&names](const auto& entry) { return !names.contains(entry.key()); });
+    }
+    return properties;
+}
+
+}  // namespace
+
+int menuNodeId(qsizetype row) {
+    return static_cast<int>(row) + 1;
+}
+
+std::optional<qsizetype> menuRow(const MenuItems& items, int id) {
+    if (id <= rootId || id > items.size()) {
+        return std::nullopt;
+    }
+    return id - 1;
+}
+
+QString menuLabel(const QString& text) {
+    auto label = text;
+    return label.replace(u'_', QStringLiteral("__"));
+}
+
+std::optional<QVariantMap> menuNodeProperties(const MenuItems& items, int id,
+                                              const QStringList& names) {
+    if (id == rootId) {
+        return onlyNamed(rootProperties(), names);
+    }
+    const auto row = menuRow(items, id);
+    if (!row) {
+        return std::nullopt;
+    }
+    return onlyNamed(rowProperties(items.at(*row)), names);
+}
+
+std::optional<DBusMenuLayoutItem> menuLayout(const MenuItems& items, int parentId,
+                                             int recursionDepth, const QStringList& names) {
+    const auto properties = menuNodeProperties(items, parentId, names);
+    if (!properties) {
+        return std::nullopt;
+    }
+    DBusMenuLayoutItem layout{parentId, *properties, {}};
+    if (parentId == rootId && recursionDepth != 0) {
+        for (qsizetype row = 0; row < items.size(); ++row) {
+            layout.children.append(
+                {menuNodeId(row), onlyNamed(rowProperties(items.at(row)), names), {}});
+        }
+    }
+    return layout;
+}
+
+DBusMenuItemList menuGroupProperties(const MenuItems& items, const QList<int>& ids,
+                                     const QStringList& names) {
+    DBusMenuItemList answer;
+    for (const auto id : ids) {
+        if (const auto properties = menuNodeProperties(items, id, names)) {
+            answer.append({id, *properties});
+        }
+    }
+    return answer;
+}
+
+}  // namespace brimlet

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QStringList>
+#include <QVariant>
+#include <optional>
+
+#include "ui/MenuItem.h"
+#include "ui/sni/DBusTypes.h"
+
+// The menu records as com.canonical.dbusmenu nodes. Node 0 is the root; row i of the records is
+// node i + 1, so an id handed out with one set of records names the same row until they change.
+namespace brimlet {
+
+[[nodiscard]] int menuNodeId(qsizetype row);
+// The row a node id names; none for the root and for ids outside the records.
+[[nodiscard]] std::optional<qsizetype> menuRow(const MenuItems& items, int id);
+
+// A row's text as a dbusmenu label: there an underscore marks the access key, so literal
+// underscores are doubled.
+[[nodiscard]] QString menuLabel(const QString& text);
+
+// The properties of node `id` (the root included), only those in `names` unless it is empty;
+// none for an unknown id. Values the protocol defaults to (type "standard", enabled, visible) are
+// left out, as hosts assume them.
+[[nodiscard]] std::optional<QVariantMap> menuNodeProperties(const MenuItems& items, int id,
+                                                            const QStringList& names = {});
+
+// GetLayout's answer for `parentId`: that node and its children down to `recursionDepth` levels
+// (-1 all, 0 none); none for an unknown id. Rows have no children of their own.
+[[nodiscard]] std::optional<DBusMenuLayoutItem> menuLayout(const MenuItems& items, int parentId,
+                                                           int recursionDepth,
+                                                           const QStringList& names = {});
+
+// GetGroupProperties' answer: the known ids in the order asked, unknown ones left out.
+[[nodiscard]] DBusMenuItemList menuGroupProperties(const MenuItems& items, const QList<int>& ids,
+                                                   const QStringList& names = {});
+
+}  // namespace brimlet

@@ -1,0 +1,49 @@
+#include "ui/sni/WatcherRegistration.h"
+
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+
+namespace brimlet {
+
+namespace {
+const auto watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+}
+
+WatcherRegistration::WatcherRegistration(const QDBusConnection& connection, QString itemService,
+                                         QObject* parent)
+    : QObject(parent),
+      connection_(connection),
+      itemService_(std::move(itemService)),
+      watcher_(watcherService, connection, QDBusServiceWatcher::WatchForOwnerChange) {
+    connect(&watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            &WatcherRegistration::watcherOwnerChanged);
+    registerItem();
+}
+
+void WatcherRegistration::registerItem() {
+    auto call = QDBusMessage::createMethodCall(
+        watcherService, QStringLiteral("/StatusNotifierWatcher"), watcherService,
+        QStringLiteral("RegisterStatusNotifierItem"));
+    call << itemService_;
+    const auto request = ++latestRequest_;
+    auto* const reply = new QDBusPendingCallWatcher(connection_.asyncCall(call), this);
+    connect(reply, &QDBusPendingCallWatcher::finished, this, [this, request](auto* finished) {
+        if (request == latestRequest_) {
+            registered_ = !finished->isError();
+        }
+        finished->deleteLater();
+    });
+}
+
+void WatcherRegistration::watcherOwnerChanged(const QString& /*service*/,
+                                              const QString& /*oldOwner*/,
+                                              const QString& newOwner) {
+    if (newOwner.isEmpty()) {
+        ++latestRequest_;  // an answer still under way is about the watcher that left
+        registered_ = false;
+        return;
+    }
+    registerItem();
+}
+
+}  // namespace brimlet

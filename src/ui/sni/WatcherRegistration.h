@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusServiceWatcher>
+#include <QObject>
+
+namespace brimlet {
+
+// Keeps one StatusNotifierItem registered with the desktop's org.kde.StatusNotifierWatcher: it
+// asks at once and again each time the watcher's name gets a new owner (a panel restart, or a
+// tray host started after us, the usual case at login). No watcher is not an error: the item
+// waits quietly for one. Calls are asynchronous, so a hung watcher never stalls the program.
+class WatcherRegistration : public QObject {
+    Q_OBJECT
+
+  public:
+    WatcherRegistration(const QDBusConnection& connection, QString itemService,
+                        QObject* parent = nullptr);
+
+    // Whether the present watcher accepted the item.
+    [[nodiscard]] bool isRegistered() const { return registered_; }
+
+  private:
+    void registerItem();
+    void watcherOwnerChanged(const QString& service, const QString& oldOwner,
+                             const QString& newOwner);
+
+    QDBusConnection connection_;
+    QString itemService_;
+    QDBusServiceWatcher watcher_;
+    bool registered_ = false;
+    // Only the answer to the latest request counts: a watcher that restarts quickly may answer an
+    // older request after the newer one.
+    quint64 latestRequest_ = 0;
+};
+
+}  // namespace brimlet
