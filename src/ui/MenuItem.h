@@ -10,16 +10,17 @@ namespace brimlet {
 enum class MenuAction { None, Refresh, ToggleLogin, Quit };
 enum class TextRole { Plain, Primary, Secondary, Tertiary };  // colour role of a styled row
 
-// One row of the status item's menu, as plain data that every platform's item can show.
+// One row of the status item's menu, as plain data that every platform's item can show. Every
+// member has an initializer, so designated initializers may leave any of them out.
 struct MenuItem {
     bool separator = false;
-    QString text;
+    QString text{};
     double fontSize = 0;  // points; 0 = the menu's own font (plain action rows)
     TextRole colour = TextRole::Plain;
     bool enabled = true;  // information rows are not enabled
     MenuAction action = MenuAction::None;
-    QChar keyEquivalent;          // u'r', u'q' or null; with the platform's primary modifier
-    std::optional<bool> checked;  // present for a check-mark row: its state
+    QChar keyEquivalent{};          // u'r', u'q' or null; with the platform's primary modifier
+    std::optional<bool> checked{};  // present for a check-mark row: its state
 
     // Whether choosing this row has an effect: separators and information rows have none.
     [[nodiscard]] bool choosable() const {

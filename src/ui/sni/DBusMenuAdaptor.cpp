@@ -21,12 +21,12 @@ void DBusMenuAdaptor::Event(int id, const QString& eventId, const QDBusVariant& 
     menu_.handleEvent(id, eventId);
 }
 
-QList<int> DBusMenuAdaptor::EventGroup(const DBusMenuEventList& events) {
+QList<int> DBusMenuAdaptor::EventGroup(const QList<DBusMenuEvent>& events) {
     return menu_.eventGroup(events);
 }
 
-DBusMenuItemList DBusMenuAdaptor::GetGroupProperties(const QList<int>& ids,
-                                                     const QStringList& propertyNames) {
+QList<DBusMenuItem> DBusMenuAdaptor::GetGroupProperties(const QList<int>& ids,
+                                                        const QStringList& propertyNames) {
     return menu_.groupProperties(ids, propertyNames);
 }
 

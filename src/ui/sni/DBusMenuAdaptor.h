@@ -32,12 +32,14 @@ class DBusMenuAdaptor : public QObject, protected QDBusContext {
     [[nodiscard]] static QStringList iconThemePath() { return {}; }
 
   public Q_SLOTS:
+    // QtDBus matches incoming calls against these parameter types by name, and knows the lists
+    // by their QList names, not by our aliases.
     bool AboutToShow(int id);
     QList<int> AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors);
     void Event(int id, const QString& eventId, const QDBusVariant& data, uint timestamp);
-    QList<int> EventGroup(const brimlet::DBusMenuEventList& events);
-    brimlet::DBusMenuItemList GetGroupProperties(const QList<int>& ids,
-                                                 const QStringList& propertyNames);
+    QList<int> EventGroup(const QList<brimlet::DBusMenuEvent>& events);
+    QList<brimlet::DBusMenuItem> GetGroupProperties(const QList<int>& ids,
+                                                    const QStringList& propertyNames);
     uint GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames,
                    brimlet::DBusMenuLayoutItem& layout);
     QDBusVariant GetProperty(int id, const QString& name);

@@ -1,0 +1,61 @@
+#include "support/PrivateBus.h"
+
+#include <QFile>
+
+namespace brimlet::test {
+
+namespace {
+
+QByteArray configuration(const QString& socketDir) {
+    return R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:dir=)" +
+           socketDir.toUtf8() + R"(</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+)";
+}
+
+bool writeFile(const QString& path, const QByteArray& content) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+}  // namespace
+
+PrivateBus::PrivateBus() {
+    const auto configPath = dir_.filePath(QStringLiteral("bus.conf"));
+    if (!dir_.isValid() || !writeFile(configPath, configuration(dir_.path()))) {
+        return;
+    }
+    daemon_.setStandardErrorFile(QProcess::nullDevice());
+    daemon_.start(QStringLiteral("dbus-daemon"),
+                  {QStringLiteral("--config-file=") + configPath, QStringLiteral("--nofork"),
+                   QStringLiteral("--print-address")});
+    // The daemon prints its address once it listens.
+    while (daemon_.waitForReadyRead(5000) && !daemon_.canReadLine()) {
+    }
+    address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
+}
+
+PrivateBus::~PrivateBus() {
+    for (const auto& name : std::as_const(connectionNames_)) {
+        QDBusConnection::disconnectFromBus(name);
+    }
+    daemon_.kill();
+    daemon_.waitForFinished();
+}
+
+QDBusConnection PrivateBus::connect(const QString& name) {
+    connectionNames_.append(name);
+    return QDBusConnection::connectToBus(address_, name);
+}
+
+}  // namespace brimlet::test

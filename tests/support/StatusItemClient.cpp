@@ -1,0 +1,128 @@
+#include "support/StatusItemClient.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusPendingCall>
+
+#include "support/WaitUntil.h"
+
+namespace brimlet::test {
+
+namespace {
+
+const auto itemInterface = QStringLiteral("org.kde.StatusNotifierItem");
+const auto menuInterface = QStringLiteral("com.canonical.dbusmenu");
+const auto itemPath = QStringLiteral("/StatusNotifierItem");
+
+MenuRow menuRow(const DBusMenuLayoutItem& node) {
+    const auto& properties = node.properties;
+    MenuRow row;
+    row.id = node.id;
+    row.type = properties.value(QStringLiteral("type"), row.type).toString();
+    row.label = properties.value(QStringLiteral("label")).toString();
+    row.enabled = properties.value(QStringLiteral("enabled"), true).toBool();
+    row.toggleType = properties.value(QStringLiteral("toggle-type")).toString();
+    row.toggleState = properties.value(QStringLiteral("toggle-state"), -1).toInt();
+    const auto shortcut =
+        qdbus_cast<DBusMenuShortcut>(properties.value(QStringLiteral("shortcut")));
+    row.shortcut = shortcut.value(0);
+    return row;
+}
+
+}  // namespace
+
+StatusItemClient::StatusItemClient(const QDBusConnection& connection, QString service)
+    : connection_(connection), service_(std::move(service)) {
+    registerDBusTypes();
+    connection_.connect(service_, {}, itemInterface, QStringLiteral("NewIcon"), this,
+                        SLOT(countNewIcon()));
+    connection_.connect(service_, {}, menuInterface, QStringLiteral("LayoutUpdated"), this,
+                        SLOT(recordLayoutUpdate(uint, int)));
+    // A round trip to the bus daemon, which handles our messages in order: once it answers, the
+    // match rules above are in force and no signal sent afterwards is missed.
+    (void)connection_.interface()->serviceOwner(service_);
+}
+
+QVariant StatusItemClient::itemProperty(const QString& name) {
+    return property(itemPath, itemInterface, name);
+}
+
+IconPixmapList StatusItemClient::iconPixmaps() {
+    return qdbus_cast<IconPixmapList>(itemProperty(QStringLiteral("IconPixmap")));
+}
+
+QVariant StatusItemClient::menuProperty(const QString& name) {
+    return property(menuPath(), menuInterface, name);
+}
+
+std::optional<bool> StatusItemClient::aboutToShow(int id) {
+    const auto reply = callMenu(QStringLiteral("AboutToShow"), {id});
+    if (!reply || reply->type() != QDBusMessage::ReplyMessage) {
+        return std::nullopt;
+    }
+    return reply->arguments().value(0).toBool();
+}
+
+std::optional<MenuSnapshot> StatusItemClient::layout(int parentId, int recursionDepth,
+                                                     const QStringList& propertyNames) {
+    const auto reply =
+        callMenu(QStringLiteral("GetLayout"), {parentId, recursionDepth, propertyNames});
+    if (!reply || reply->type() != QDBusMessage::ReplyMessage) {
+        return std::nullopt;
+    }
+    const auto root = qdbus_cast<DBusMenuLayoutItem>(reply->arguments().value(1));
+    MenuSnapshot snapshot{reply->arguments().value(0).toUInt(), root.properties, {}};
+    for (const auto& child : root.children) {
+        snapshot.rows.append(menuRow(child));
+    }
+    return snapshot;
+}
+
+bool StatusItemClient::click(int id) {
+    const auto reply =
+        callMenu(QStringLiteral("Event"),
+                 {id, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(QString())), 0u});
+    return reply && reply->type() == QDBusMessage::ReplyMessage;
+}
+
+std::optional<QDBusMessage> StatusItemClient::callMenu(const QString& method,
+                                                       const QVariantList& arguments) {
+    return call(menuPath(), menuInterface, method, arguments);
+}
+
+void StatusItemClient::countNewIcon() {
+    ++newIcons_;
+}
+
+void StatusItemClient::recordLayoutUpdate(uint revision, int /*parent*/) {
+    layoutUpdates_.append(revision);
+}
+
+std::optional<QDBusMessage> StatusItemClient::call(const QString& path, const QString& interface,
+                                                   const QString& method,
+                                                   const QVariantList& arguments) {
+    auto message = QDBusMessage::createMethodCall(service_, path, interface, method);
+    message.setArguments(arguments);
+    const auto pending = connection_.asyncCall(message);
+    if (!waitUntil([&pending] { return pending.isFinished(); })) {
+        return std::nullopt;
+    }
+    return pending.reply();
+}
+
+QVariant StatusItemClient::property(const QString& path, const QString& interface,
+                                    const QString& name) {
+    const auto reply = call(path, QStringLiteral("org.freedesktop.DBus.Properties"),
+                            QStringLiteral("Get"), {interface, name});
+    if (!reply || reply->type() != QDBusMessage::ReplyMessage) {
+        return {};
+    }
+    return qvariant_cast<QDBusVariant>(reply->arguments().value(0)).variant();
+}
+
+QString StatusItemClient::menuPath() {
+    return qvariant_cast<QDBusObjectPath>(itemProperty(QStringLiteral("Menu"))).path();
+}
+
+}  // namespace brimlet::test

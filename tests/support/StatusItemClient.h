@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QObject>
+#include <QStringList>
+#include <QVariant>
+#include <optional>
+
+#include "ui/sni/DBusTypes.h"
+
+namespace brimlet::test {
+
+// One menu node as a tray host reads it from GetLayout, with the protocol's defaults filled in.
+struct MenuRow {
+    int id = 0;
+    QString type = QStringLiteral("standard");
+    QString label;
+    bool enabled = true;
+    QString toggleType;
+    int toggleState = -1;  // -1 when the row has none
+    QStringList shortcut;  // the first key combination, e.g. {"Control", "r"}
+};
+
+struct MenuSnapshot {
+    uint revision = 0;
+    QVariantMap rootProperties;
+    QList<MenuRow> rows;
+};
+
+// Talks to a StatusNotifierItem and its dbusmenu object as a tray host does, and counts the
+// signals they send. Every call is asynchronous and waits by running this thread's event loop:
+// the item may be served by this very thread through another connection, and a blocking call
+// would then wait for an answer that only this thread can give (a deadlock until the time-out).
+class StatusItemClient : public QObject {
+    Q_OBJECT
+
+  public:
+    // `service`: the item's bus name; the item is at /StatusNotifierItem there.
+    StatusItemClient(const QDBusConnection& connection, QString service);
+
+    // A property of org.kde.StatusNotifierItem; invalid when it cannot be read.
+    [[nodiscard]] QVariant itemProperty(const QString& name);
+    [[nodiscard]] IconPixmapList iconPixmaps();
+    // A property of the com.canonical.dbusmenu object the item's Menu property names.
+    [[nodiscard]] QVariant menuProperty(const QString& name);
+
+    [[nodiscard]] std::optional<bool> aboutToShow(int id = 0);
+    [[nodiscard]] std::optional<MenuSnapshot> layout(int parentId = 0, int recursionDepth = -1,
+                                                     const QStringList& propertyNames = {});
+    // Event(id, "clicked", "", 0); true when the item answered without an error.
+    bool click(int id);
+    // Any com.canonical.dbusmenu method; the reply (possibly an error), or none on time-out.
+    [[nodiscard]] std::optional<QDBusMessage> callMenu(const QString& method,
+                                                       const QVariantList& arguments);
+
+    [[nodiscard]] int newIconCount() const { return newIcons_; }
+    // The revisions of the LayoutUpdated signals received, in order.
+    [[nodiscard]] const QList<uint>& layoutUpdates() const { return layoutUpdates_; }
+
+  private Q_SLOTS:
+    void countNewIcon();
+    void recordLayoutUpdate(uint revision, int parent);
+
+  private:
+    [[nodiscard]] std::optional<QDBusMessage> call(const QString& path, const QString& interface,
+                                                   const QString& method,
+                                                   const QVariantList& arguments);
+    [[nodiscard]] QVariant property(const QString& path, const QString& interface,
+                                    const QString& name);
+    [[nodiscard]] QString menuPath();
+
+    QDBusConnection connection_;
+    QString service_;
+    int newIcons_ = 0;
+    QList<uint> layoutUpdates_;
+};
+
+}  // namespace brimlet::test
