@@ -61,22 +61,6 @@ TEST(MenuLayout, EachKindOfRowBecomesItsDbusmenuProperties) {
     }
 }
 
-TEST(MenuLayout, RootHoldsTheRowsInOrderWithIdsFromOne) {
-    const auto items = sampleMenu(true);
-    const auto layout = menuLayout(items, 0, -1);
-    ASSERT_TRUE(layout);
-    EXPECT_EQ(layout->id, 0);
-    EXPECT_EQ(layout->properties,
-              (QVariantMap{{QStringLiteral("children-display"), QStringLiteral("submenu")}}));
-    ASSERT_EQ(layout->children.size(), items.size());
-    for (qsizetype row = 0; row < items.size(); ++row) {
-        const auto& child = layout->children.at(row);
-        EXPECT_EQ(child.id, row + 1);
-        EXPECT_EQ(child.properties, menuNodeProperties(items, child.id));
-        EXPECT_TRUE(child.children.isEmpty());
-    }
-}
-
 struct LayoutCase {
     const char* name;
     int parentId;
@@ -118,30 +102,13 @@ TEST(MenuLayout, AnswersTheAskedNodeDepthAndProperties) {
         EXPECT_EQ(layout->id, *request.expectedId);
         EXPECT_EQ(layout->children.size(), request.expectedChildren);
         EXPECT_EQ(layout->properties.keys(), request.expectedKeys);
+        for (qsizetype row = 0; row < layout->children.size(); ++row) {
+            const auto& child = layout->children.at(row);
+            EXPECT_EQ(child.id, row + 1);
+            EXPECT_EQ(child.properties, menuNodeProperties(items, child.id, request.names));
+            EXPECT_TRUE(child.children.isEmpty());
+        }
     }
-}
-
-TEST(MenuLayout, NamedPropertiesLeaveOtherKeysOutOfEveryRow) {
-    const auto items = sampleMenu();
-    const auto layout = menuLayout(items, 0, -1, {QStringLiteral("type")});
-    ASSERT_TRUE(layout);
-    for (const auto& child : layout->children) {
-        const bool separator = items.at(child.id - 1).separator;
-        EXPECT_EQ(child.properties.keys(),
-                  separator ? QStringList{QStringLiteral("type")} : QStringList{});
-    }
-}
-
-TEST(MenuLayout, GroupPropertiesSkipUnknownIdsAndKeepTheAskedOrder) {
-    const auto items = sampleMenu();
-    const auto answer =
-        menuGroupProperties(items, {test::quitRow + 1, 99, 0, 1}, {QStringLiteral("label")});
-    ASSERT_EQ(answer.size(), 3);
-    EXPECT_EQ(answer.at(0).id, test::quitRow + 1);
-    EXPECT_EQ(answer.at(0).properties.value(QStringLiteral("label")), QStringLiteral("종료"));
-    EXPECT_EQ(answer.at(1).id, 0);
-    EXPECT_TRUE(answer.at(1).properties.isEmpty());
-    EXPECT_EQ(answer.at(2).id, 1);
 }
 
 // The compound types must have the protocols' exact signatures, or hosts reject them.

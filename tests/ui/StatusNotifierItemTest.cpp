@@ -4,11 +4,11 @@
 #include <QDBusMetaType>
 #include <QPainter>
 
-#include "support/WaitUntil.h"
 #include "support/FakeStatusWatcher.h"
 #include "support/PrivateBus.h"
 #include "support/QtPrinters.h"
 #include "support/StatusItemClient.h"
+#include "support/WaitUntil.h"
 #include "ui/SampleMenu.h"
 #include "ui/sni/IconPixmaps.h"
 #include "ui/sni/StatusNotifierItem.h"
