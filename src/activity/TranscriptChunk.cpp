@@ -48,8 +48,8 @@ std::optional<std::vector<qsizetype>> keyPlaces(QByteArrayView chunk) {
         const bytes::Vector merged =
             block.lanes[0] | block.lanes[1] | block.lanes[2] | block.lanes[3];
         if (bytes::laneBits(merged) != 0) {
-            checked = checkUtf8Until(std::max(checked, at), at + bytes::kBlockBytes, end);
-            if (checked == nullptr) {
+            checked = std::max(checked, at);
+            if (!checkUtf8Until(checked, at + bytes::kBlockBytes, end)) {
                 return std::nullopt;
             }
         }
@@ -61,7 +61,8 @@ std::optional<std::vector<qsizetype>> keyPlaces(QByteArrayView chunk) {
             }
         }
     }
-    if (checkUtf8Until(std::max(checked, at), end, end) == nullptr) {
+    checked = std::max(checked, at);
+    if (!checkUtf8Until(checked, end, end)) {
         return std::nullopt;
     }
     for (; end - at >= kKeyLength; ++at) {

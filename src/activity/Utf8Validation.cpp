@@ -85,7 +85,7 @@ const Byte* skipAscii(const Byte* at, const Byte* end) {
 
 }  // namespace
 
-const char* checkUtf8Until(const char* at, const char* limit, const char* end) {
+bool checkUtf8Until(const char*& at, const char* limit, const char* end) {
     const auto* byte = reinterpret_cast<const Byte*>(at);
     const auto* const byteLimit = reinterpret_cast<const Byte*>(limit);
     const auto* const byteEnd = reinterpret_cast<const Byte*>(end);
@@ -97,16 +97,18 @@ const char* checkUtf8Until(const char* at, const char* limit, const char* end) {
         }
         const int length = sequenceLength(byte, byteEnd);
         if (length == 0) {
-            return nullptr;
+            return false;
         }
         byte += length;
     }
-    return reinterpret_cast<const char*>(byte);
+    at = reinterpret_cast<const char*>(byte);
+    return true;
 }
 
 bool isValidUtf8(QByteArrayView bytes) {
-    const char* const end = bytes.data() + bytes.size();
-    return checkUtf8Until(bytes.data(), end, end) != nullptr;
+    const char* at = bytes.data();
+    const char* const end = at + bytes.size();
+    return checkUtf8Until(at, end, end);
 }
 
 }  // namespace brimlet

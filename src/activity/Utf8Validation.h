@@ -10,7 +10,8 @@ namespace brimlet {
 
 // The same check for the sequences that start in [at, limit), reading on to `end` for one that
 // runs past `limit`, for scans that visit the bytes a block at a time for other reasons too.
-// Returns where the next sequence starts (at or past `limit`), or nullptr at a malformed one.
-[[nodiscard]] const char* checkUtf8Until(const char* at, const char* limit, const char* end);
+// False at a malformed sequence; else `at` is moved to where the next one starts (at or past
+// `limit`).
+[[nodiscard]] bool checkUtf8Until(const char*& at, const char* limit, const char* end);
 
 }  // namespace brimlet
