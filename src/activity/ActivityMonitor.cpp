@@ -30,9 +30,10 @@ bool isTranscriptName(std::string_view name) {
 ActivityMonitor::ActivityMonitor()
     : ActivityMonitor(QDir::homePath() + QStringLiteral("/.claude/projects"), systemNow) {}
 
-ActivityMonitor::ActivityMonitor(const QString& root, Clock clock)
+ActivityMonitor::ActivityMonitor(const QString& root, Clock clock, bool useChangeNotices)
     : root_(QFile::encodeName(root).toStdString()),
       clock_(std::move(clock)),
+      files_(root_, useChangeNotices),
       queue_(std::make_unique<SerialQueue>(QStringLiteral("brimlet.activity"))) {}
 
 ActivityMonitor::~ActivityMonitor() {
@@ -87,6 +88,7 @@ ActivityMonitor::Signal ActivityMonitor::rate() {
 }
 
 void ActivityMonitor::scan() {
+    files_.refresh();
     if (sweepDue(clock_())) {
         sweep();  // before the reads, so a file first seen now is seeded and yields nothing yet
     }
@@ -104,29 +106,30 @@ bool ActivityMonitor::sweepDue(const QDateTime& now) const {
 void ActivityMonitor::sweep() {
     const QDateTime now = clock_();
     lastSweep_ = now;  // first, so a failing sweep also waits its turn
-    const std::optional<std::vector<std::string>> projects = folderEntryNames(root_);
+    const std::optional<std::vector<FolderEntry>> projects = files_.entries(root_, true);
     if (!projects) {
         return;  // root missing or unreadable: the active files stay as they were
     }
     std::unordered_set<std::string> recent;
-    for (const std::string& project : *projects) {
-        sweepProject(root_ + '/' + project, now.toMSecsSinceEpoch() - kActiveAgeMsecs, recent);
+    for (const FolderEntry& project : *projects) {
+        sweepProject(root_ + '/' + project.name, project.kind == FolderEntry::Kind::Folder,
+                     now.toMSecsSinceEpoch() - kActiveAgeMsecs, recent);
     }
     active_ = std::move(recent);
 }
 
-void ActivityMonitor::sweepProject(const std::string& folder, qint64 cutoffMsecs,
-                                   std::unordered_set<std::string>& recent) {
-    const std::optional<std::vector<std::string>> children = folderEntryNames(folder);
+void ActivityMonitor::sweepProject(const std::string& folder, bool isPlainFolder,
+                                   qint64 cutoffMsecs, std::unordered_set<std::string>& recent) {
+    const std::optional<std::vector<FolderEntry>> children = files_.entries(folder, isPlainFolder);
     if (!children) {
         return;  // a plain file in root, or a folder that can't be listed
     }
-    for (const std::string& name : *children) {
-        if (!isTranscriptName(name)) {
+    for (const FolderEntry& child : *children) {
+        if (!isTranscriptName(child.name)) {
             continue;
         }
-        std::string path = folder + '/' + name;
-        const std::optional<FileStatus> status = regularFileStatus(path);
+        std::string path = folder + '/' + child.name;
+        const std::optional<FileStatus> status = files_.status(path);
         if (!status) {
             continue;
         }
@@ -143,7 +146,7 @@ void ActivityMonitor::consume(const std::string& path) {
     if (offset == offsets_.end()) {
         return;
     }
-    const std::optional<FileStatus> status = regularFileStatus(path);
+    const std::optional<FileStatus> status = files_.status(path);
     if (!status || status->size == offset->second) {
         return;
     }

@@ -12,6 +12,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "activity/CachedFileSystem.h"
 #include "activity/Signal.h"
 #include "activity/TokenEvent.h"
 #include "app/Clock.h"
@@ -35,8 +36,10 @@ class ActivityMonitor : public QObject {
 
     // Follows ~/.claude/projects with the system clock. Starts nothing and touches no file.
     ActivityMonitor();
-    // Follows the project folders under `root`, reading wall-clock time from `clock`.
-    ActivityMonitor(const QString& root, Clock clock);
+    // Follows the project folders under `root`, reading wall-clock time from `clock`; without
+    // `useChangeNotices` every tick asks the file system about every file it follows, as on
+    // platforms that give no change notices.
+    ActivityMonitor(const QString& root, Clock clock, bool useChangeNotices = true);
     // Safe while work is queued or running: queued work is dropped, running work waited for, and
     // a publication still on its way to the main thread is discarded.
     ~ActivityMonitor() override;
@@ -63,7 +66,7 @@ class ActivityMonitor : public QObject {
     void scan();
     [[nodiscard]] bool sweepDue(const QDateTime& now) const;
     void sweep();
-    void sweepProject(const std::string& folder, qint64 cutoffMsecs,
+    void sweepProject(const std::string& folder, bool isPlainFolder, qint64 cutoffMsecs,
                       std::unordered_set<std::string>& recent);
     void consume(const std::string& path);
     void ingest(QByteArrayView data);
@@ -75,6 +78,7 @@ class ActivityMonitor : public QObject {
     // Worker. Paths are the file system's own bytes, so no file name is lost to re-encoding.
     const std::string root_;
     const Clock clock_;
+    CachedFileSystem files_;
     std::unordered_map<std::string, std::uint64_t> offsets_;  // bytes consumed; never removed
     std::unordered_set<std::string> active_;  // modified at most 120 s before the last sweep
     QDateTime lastSweep_;                     // invalid, the distant past, until the first sweep

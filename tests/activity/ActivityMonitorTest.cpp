@@ -33,9 +33,15 @@ QByteArray fableLine(int tokens) {
     return usageLine("claude-fable-3", tokens);
 }
 
-class ActivityMonitorTest : public ::testing::Test {
+class MonitorFixture : public ::testing::Test {
   protected:
-    ActivityMonitorTest() {
+    explicit MonitorFixture(bool useChangeNotices) : useChangeNotices_(useChangeNotices) {
+        QDir().mkpath(root_);
+        restartMonitor();
+    }
+
+    void restartMonitor() {
+        monitor_ = std::make_unique<ActivityMonitor>(root_, clock_.clock(), useChangeNotices_);
         monitor_->onUpdate = [this] { ++publications_; };
     }
 
@@ -63,16 +69,32 @@ class ActivityMonitorTest : public ::testing::Test {
         EXPECT_EQ(monitor_->signal().fableRate, fable / 20) << where;
     }
 
+    const bool useChangeNotices_;
     QTemporaryDir dir_;
-    QString root_ = dir_.path();
+    QString root_ = dir_.filePath(QStringLiteral("projects"));
     // The fake clock starts at the real time, so that files written now count as just modified.
     test::FakeClock clock_{QDateTime::currentDateTimeUtc()};
-    std::unique_ptr<ActivityMonitor> monitor_ =
-        std::make_unique<ActivityMonitor>(root_, clock_.clock());
+    std::unique_ptr<ActivityMonitor> monitor_;
     int publications_ = 0;
 };
 
-TEST_F(ActivityMonitorTest, FollowsVisibleJsonlFilesOneLevelInsideProjectFolders) {
+// Every behaviour holds the same with and without the file system's change notices.
+class ActivityMonitorTest : public MonitorFixture, public ::testing::WithParamInterface<bool> {
+  protected:
+    ActivityMonitorTest() : MonitorFixture(GetParam()) {}
+};
+
+INSTANTIATE_TEST_SUITE_P(ChangeNotices, ActivityMonitorTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& param) {
+                             return param.param ? "Watched" : "Polled";
+                         });
+
+class ActivityMonitorRealTimeTest : public MonitorFixture {
+  protected:
+    ActivityMonitorRealTimeTest() : MonitorFixture(true) {}
+};
+
+TEST_P(ActivityMonitorTest, FollowsVisibleJsonlFilesOneLevelInsideProjectFolders) {
     const struct {
         QString relative;
         bool followed;
@@ -103,7 +125,7 @@ TEST_F(ActivityMonitorTest, FollowsVisibleJsonlFilesOneLevelInsideProjectFolders
     expectTokens(expected, 0, "followed files");
 }
 
-TEST_F(ActivityMonitorTest, FirstTickSeedsEveryFileAtItsEndAndCountsNothing) {
+TEST_P(ActivityMonitorTest, FirstTickSeedsEveryFileAtItsEndAndCountsNothing) {
     write(QStringLiteral("p/a.jsonl"), opusLine(100) + fableLine(200));
     tick();
     expectTokens(0, 0, "after the first tick");
@@ -115,7 +137,7 @@ TEST_F(ActivityMonitorTest, FirstTickSeedsEveryFileAtItsEndAndCountsNothing) {
     EXPECT_EQ(monitor_->signal().opusRate, 2.5);
 }
 
-TEST_F(ActivityMonitorTest, AFileCreatedLaterIsSeededAtItsSizeWhenFirstSeen) {
+TEST_P(ActivityMonitorTest, AFileCreatedLaterIsSeededAtItsSizeWhenFirstSeen) {
     tick();
     write(QStringLiteral("p/new.jsonl"), opusLine(100));
     clock_.advance(11 * kSecond);
@@ -128,7 +150,7 @@ TEST_F(ActivityMonitorTest, AFileCreatedLaterIsSeededAtItsSizeWhenFirstSeen) {
 
 // A file appears after the first sweep and gains one line before each later tick; lines written
 // before the sweep that first sees it are never counted, which shows when that sweep ran.
-TEST_F(ActivityMonitorTest, SweepsAtTheFirstTickMoreThanTenSecondsAfterTheLast) {
+TEST_P(ActivityMonitorTest, SweepsAtTheFirstTickMoreThanTenSecondsAfterTheLast) {
     tick();
     const qint64 offsets[] = {8 * kSecond, 10 * kSecond, 10 * kSecond + 1, 12 * kSecond};
     qint64 now = 0;
@@ -144,7 +166,7 @@ TEST_F(ActivityMonitorTest, SweepsAtTheFirstTickMoreThanTenSecondsAfterTheLast) 
     expectTokens(8, 0, "only the line after the sweep at 10.001 s");
 }
 
-TEST_F(ActivityMonitorTest, TreatsAFileModifiedExactly120SecondsAgoAsActive) {
+TEST_P(ActivityMonitorTest, TreatsAFileModifiedExactly120SecondsAgoAsActive) {
     write(QStringLiteral("p/at-cutoff.jsonl"), "");
     write(QStringLiteral("p/past-cutoff.jsonl"), "");
     setModified(QStringLiteral("p/at-cutoff.jsonl"), clock_.now().addMSecs(-120 * kSecond));
@@ -156,7 +178,7 @@ TEST_F(ActivityMonitorTest, TreatsAFileModifiedExactly120SecondsAgoAsActive) {
     expectTokens(1, 0, "only the file at the cutoff");
 }
 
-TEST_F(ActivityMonitorTest, AFileWrittenAgainAfterLongQuietIsReadInFull) {
+TEST_P(ActivityMonitorTest, AFileWrittenAgainAfterLongQuietIsReadInFull) {
     const QString file = QStringLiteral("p/a.jsonl");
     write(file, "");
     setModified(file, clock_.now().addSecs(-300));
@@ -173,7 +195,7 @@ TEST_F(ActivityMonitorTest, AFileWrittenAgainAfterLongQuietIsReadInFull) {
     expectTokens(3, 4, "everything appended since the last read");
 }
 
-TEST_F(ActivityMonitorTest, CountsAnEventForTheWholeWindowInclusiveThenDropsIt) {
+TEST_P(ActivityMonitorTest, CountsAnEventForTheWholeWindowInclusiveThenDropsIt) {
     write(QStringLiteral("p/a.jsonl"), "");
     tick();
     append(QStringLiteral("p/a.jsonl"), opusLine(400));
@@ -197,7 +219,7 @@ TEST_F(ActivityMonitorTest, CountsAnEventForTheWholeWindowInclusiveThenDropsIt) 
     EXPECT_EQ(publications_, 1 + static_cast<int>(std::size(publications)));
 }
 
-TEST_F(ActivityMonitorTest, ALineWrittenInTwoPiecesCountsOnce) {
+TEST_P(ActivityMonitorTest, ALineWrittenInTwoPiecesCountsOnce) {
     const QByteArray line = opusLine(400);
     const qsizetype cut = line.indexOf("토") + 1;  // inside a multi-byte character
     write(QStringLiteral("p/a.jsonl"), "");
@@ -213,7 +235,7 @@ TEST_F(ActivityMonitorTest, ALineWrittenInTwoPiecesCountsOnce) {
     expectTokens(400, 0, "not read again");
 }
 
-TEST_F(ActivityMonitorTest, AShrunkFileIsFollowedFromItsNewSize) {
+TEST_P(ActivityMonitorTest, AShrunkFileIsFollowedFromItsNewSize) {
     write(QStringLiteral("p/a.jsonl"), opusLine(1).repeated(10));
     tick();
     write(QStringLiteral("p/a.jsonl"), "{}\n");
@@ -224,7 +246,7 @@ TEST_F(ActivityMonitorTest, AShrunkFileIsFollowedFromItsNewSize) {
     expectTokens(7, 0, "one line appended after shrinking");
 }
 
-TEST_F(ActivityMonitorTest, DropsAChunkThatIsNotUtf8WithoutReadingItAgain) {
+TEST_P(ActivityMonitorTest, DropsAChunkThatIsNotUtf8WithoutReadingItAgain) {
     write(QStringLiteral("p/a.jsonl"), "");
     tick();
     append(QStringLiteral("p/a.jsonl"), opusLine(1) + "{\"x\":\"\xFF\"}\n" + opusLine(2));
@@ -235,7 +257,7 @@ TEST_F(ActivityMonitorTest, DropsAChunkThatIsNotUtf8WithoutReadingItAgain) {
     expectTokens(4, 0, "later lines counted");
 }
 
-TEST_F(ActivityMonitorTest, ReadsAHugeAppendInBoundedPiecesWithTheSameEvents) {
+TEST_P(ActivityMonitorTest, ReadsAHugeAppendInBoundedPiecesWithTheSameEvents) {
     write(QStringLiteral("p/a.jsonl"), "");
     tick();
     QByteArray bytes;
@@ -251,10 +273,9 @@ TEST_F(ActivityMonitorTest, ReadsAHugeAppendInBoundedPiecesWithTheSameEvents) {
     expectTokens(lines, 0, "every line of the append");
 }
 
-TEST_F(ActivityMonitorTest, PublishesZeroesEveryTickWithoutRootAndFindsItWhenItComes) {
+TEST_P(ActivityMonitorTest, PublishesZeroesEveryTickWithoutRootAndFindsItWhenItComes) {
     root_ = dir_.filePath(QStringLiteral("absent"));
-    monitor_ = std::make_unique<ActivityMonitor>(root_, clock_.clock());
-    monitor_->onUpdate = [this] { ++publications_; };
+    restartMonitor();
     for (int i = 0; i < 3; ++i) {
         tick();
         clock_.advance(2 * kSecond);
@@ -269,7 +290,7 @@ TEST_F(ActivityMonitorTest, PublishesZeroesEveryTickWithoutRootAndFindsItWhenItC
     expectTokens(6, 0, "root created later");
 }
 
-TEST_F(ActivityMonitorTest, KeepsItsFilesWhileRootIsGoneAndReadsThemWhenTheyReturn) {
+TEST_P(ActivityMonitorTest, KeepsItsFilesWhileRootIsGoneAndReadsThemWhenTheyReturn) {
     write(QStringLiteral("p/a.jsonl"), "");
     tick();
     ASSERT_TRUE(QDir(root_).removeRecursively());
@@ -282,7 +303,33 @@ TEST_F(ActivityMonitorTest, KeepsItsFilesWhileRootIsGoneAndReadsThemWhenTheyRetu
     expectTokens(9, 0, "the file back at its path, read from its old position");
 }
 
-TEST_F(ActivityMonitorTest, ASetBackClockNeitherFreezesTheRatesNorStopsTheSweeps) {
+TEST_P(ActivityMonitorTest, FollowsRootToTheFolderItLeadsToNow) {
+    write(QStringLiteral("p/a.jsonl"), "");
+    tick();
+    ASSERT_TRUE(QDir().rename(root_, dir_.filePath(QStringLiteral("old"))));
+    write(QStringLiteral("p/b.jsonl"), opusLine(1));
+    clock_.advance(11 * kSecond);
+    tick();
+    append(QStringLiteral("p/b.jsonl"), opusLine(2));
+    tick();
+    expectTokens(2, 0, "a file in the new root folder");
+}
+
+TEST_P(ActivityMonitorTest, NoticesWritesThroughALinkedTranscriptsTarget) {
+    const QString target = dir_.filePath(QStringLiteral("elsewhere.jsonl"));
+    write(QStringLiteral("p/keep.jsonl"), "");
+    QFile(target).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QFile::link(target, path(QStringLiteral("p/linked.jsonl"))));
+    tick();
+    QFile file(target);
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write(opusLine(5));
+    file.close();
+    tick();
+    expectTokens(5, 0, "written through the link's target");
+}
+
+TEST_P(ActivityMonitorTest, ASetBackClockNeitherFreezesTheRatesNorStopsTheSweeps) {
     write(QStringLiteral("p/a.jsonl"), "");
     tick();
     append(QStringLiteral("p/a.jsonl"), opusLine(400));
@@ -300,7 +347,7 @@ TEST_F(ActivityMonitorTest, ASetBackClockNeitherFreezesTheRatesNorStopsTheSweeps
 // A writer appends lines of known token counts in writes of random size, splitting lines and
 // multi-byte characters, while the monitor ticks. The clock stands still, so every event stays in
 // the window and the published rates give the exact sums.
-TEST_F(ActivityMonitorTest, CountsEveryLineExactlyOnceWhileAWriterRacesTheTicks) {
+TEST_P(ActivityMonitorTest, CountsEveryLineExactlyOnceWhileAWriterRacesTheTicks) {
     write(QStringLiteral("p/a.jsonl"), "");
     tick();
     QByteArray bytes;
@@ -340,7 +387,7 @@ TEST_F(ActivityMonitorTest, CountsEveryLineExactlyOnceWhileAWriterRacesTheTicks)
     EXPECT_GT(ticks, 3);
 }
 
-TEST_F(ActivityMonitorTest, StartPublishesAtOnceThenEveryTwoSeconds) {
+TEST_F(ActivityMonitorRealTimeTest, StartPublishesAtOnceThenEveryTwoSeconds) {
     ActivityMonitor monitor(root_, systemNow);
     int published = 0;
     QEventLoop loop;
@@ -364,7 +411,7 @@ TEST_F(ActivityMonitorTest, StartPublishesAtOnceThenEveryTwoSeconds) {
     EXPECT_EQ(monitor.signal().opusRate, 20);
 }
 
-TEST_F(ActivityMonitorTest, DestructionWithWorkQueuedIsSafeAndPublishesNothingMore) {
+TEST_P(ActivityMonitorTest, DestructionWithWorkQueuedIsSafeAndPublishesNothingMore) {
     for (int i = 0; i < 100; ++i) {
         write(QStringLiteral("p%1/a.jsonl").arg(i % 10) + QString::number(i), opusLine(1));
     }
@@ -380,7 +427,7 @@ TEST_F(ActivityMonitorTest, DestructionWithWorkQueuedIsSafeAndPublishesNothingMo
     EXPECT_EQ(*published, 0);
 }
 
-TEST_F(ActivityMonitorTest, TheDefaultMonitorFollowsClaudeProjectsInTheHomeFolder) {
+TEST_F(ActivityMonitorRealTimeTest, TheDefaultMonitorFollowsClaudeProjectsInTheHomeFolder) {
     const QByteArray home = qgetenv("HOME");
     qputenv("HOME", dir_.path().toUtf8());
     ActivityMonitor monitor;

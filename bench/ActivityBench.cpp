@@ -1,0 +1,166 @@
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "TranscriptGenerator.h"
+#include "activity/ActivityMonitor.h"
+#include "activity/ActivityMonitorProbe.h"
+#include "activity/FakeClock.h"
+#include "activity/TranscriptChunk.h"
+#include "activity/WholeLineReader.h"
+
+namespace brimlet::bench {
+namespace {
+
+constexpr qsizetype kTranscriptBytes = 64 * 1024 * 1024;
+constexpr std::size_t kPieceBytes = 4 * 1024 * 1024;
+constexpr int kProjects = 200;
+constexpr int kTranscriptsPerProject = 50;
+
+// One generated transcript on disk, shared by the ingest benchmarks.
+class TranscriptFile {
+  public:
+    TranscriptFile() : path_(dir_.filePath(QStringLiteral("transcript.jsonl"))) {
+        QFile file(path_);
+        if (!file.open(QIODevice::WriteOnly) ||
+            file.write(generatedTranscript(kTranscriptBytes)) < 0) {
+            qFatal("cannot write the transcript");
+        }
+        size_ = static_cast<std::uint64_t>(file.size());
+    }
+    [[nodiscard]] std::string path() const { return QFile::encodeName(path_).toStdString(); }
+    [[nodiscard]] std::uint64_t size() const { return size_; }
+
+  private:
+    QTemporaryDir dir_;
+    QString path_;
+    std::uint64_t size_ = 0;
+};
+
+const TranscriptFile& transcript() {
+    static const TranscriptFile file;
+    return file;
+}
+
+void readPieces(benchmark::State& state, const std::function<void(QByteArrayView)>& onPiece) {
+    const TranscriptFile& file = transcript();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(readWholeLines(file.path(), 0, file.size(), kPieceBytes, onPiece));
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * file.size()));
+}
+
+// The floor: the same bounded reads, each piece only split into lines.
+void BM_PlainReadAndSplitLines(benchmark::State& state) {
+    std::size_t lines = 0;
+    readPieces(state, [&lines](QByteArrayView piece) {
+        for (qsizetype at = 0; (at = piece.indexOf('\n', at)) >= 0; ++at) {
+            ++lines;
+        }
+    });
+    benchmark::DoNotOptimize(lines);
+}
+BENCHMARK(BM_PlainReadAndSplitLines)->Unit(benchmark::kMillisecond);
+
+// What consume does: bounded reads, each piece checked as UTF-8, filtered and parsed.
+void BM_ReadAndIngest(benchmark::State& state) {
+    std::size_t usages = 0;
+    readPieces(state, [&usages](QByteArrayView piece) { usages += chunkUsages(piece).size(); });
+    state.counters["usage lines"] = static_cast<double>(usages) / state.iterations();
+}
+BENCHMARK(BM_ReadAndIngest)->Unit(benchmark::kMillisecond);
+
+// 200 project folders of 50 transcripts each, a few lines in every one.
+class ProjectTree {
+  public:
+    ProjectTree() {
+        const QByteArray lines = generatedTranscript(2048);
+        for (int project = 0; project < kProjects; ++project) {
+            const QString folder = dir_.filePath(QStringLiteral("-home-kim-src-p%1").arg(project));
+            QDir().mkpath(folder);
+            for (int i = 0; i < kTranscriptsPerProject; ++i) {
+                QFile file(folder + QStringLiteral("/%1.jsonl").arg(i));
+                if (!file.open(QIODevice::WriteOnly) || file.write(lines) < 0) {
+                    qFatal("cannot write a transcript");
+                }
+            }
+        }
+    }
+    [[nodiscard]] QString root() const { return dir_.path(); }
+
+  private:
+    QTemporaryDir dir_;
+};
+
+const ProjectTree& projectTree() {
+    static const ProjectTree tree;
+    return tree;
+}
+
+struct TickShape {
+    qint64 aheadMsecs;      // the clock this far past the files' modification
+    bool sweepEveryTick;    // the clock moved past the sweep interval before every tick
+    bool useChangeNotices;  // false: every file asked about, as where no notices exist
+};
+
+// The first tick, which seeds every file, is not measured.
+void runTicks(benchmark::State& state, TickShape shape) {
+    test::FakeClock clock(QDateTime::currentDateTimeUtc().addMSecs(shape.aheadMsecs));
+    ActivityMonitor monitor(projectTree().root(), clock.clock(), shape.useChangeNotices);
+    ActivityMonitorProbe::tickAndWait(monitor);
+    for (auto _ : state) {
+        if (shape.sweepEveryTick) {
+            clock.advance(10001);
+        }
+        ActivityMonitorProbe::tickAndWait(monitor);
+    }
+}
+
+constexpr qint64 kLongAgo = 3600 * 1000;
+
+// Every transcript idle (modified long ago): a tick is the sweep and nothing else.
+void BM_SweepTick_10000Idle(benchmark::State& state) {
+    runTicks(state, {kLongAgo, true, true});
+}
+BENCHMARK(BM_SweepTick_10000Idle)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Every transcript active and unchanged, sweep included: the costliest tick with nothing to read.
+void BM_NoChangeTick_10000Active(benchmark::State& state) {
+    runTicks(state, {0, true, true});
+}
+BENCHMARK(BM_NoChangeTick_10000Active)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The ticks between sweeps: nothing but the active transcripts.
+void BM_NoChangeTickWithoutSweep_10000Active(benchmark::State& state) {
+    runTicks(state, {0, false, true});
+}
+BENCHMARK(BM_NoChangeTickWithoutSweep_10000Active)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same two without change notices: one status query per file, as on other platforms.
+void BM_SweepTick_10000Idle_Polled(benchmark::State& state) {
+    runTicks(state, {kLongAgo, true, false});
+}
+BENCHMARK(BM_SweepTick_10000Idle_Polled)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_NoChangeTick_10000Active_Polled(benchmark::State& state) {
+    runTicks(state, {0, true, false});
+}
+BENCHMARK(BM_NoChangeTick_10000Active_Polled)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+}  // namespace brimlet::bench
+
+// The ticks publish through the event loop, so the benchmarks run inside an application object.
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
