@@ -38,8 +38,7 @@ struct BlockMasks {
     std::uint64_t controls;
 };
 
-BlockMasks masksOf(const char* at) {
-    const bytes::Block block = bytes::loadBlock(at);
+BlockMasks masksOf(const bytes::Block& block) {
     return BlockMasks{
         bytes::blockBits(block, [](Vector v) { return v == bytes::splat('"'); }),
         bytes::blockBits(block, [](Vector v) { return v == bytes::splat('\\'); }),
@@ -65,16 +64,25 @@ std::uint64_t escapedBytes(std::uint64_t backslashes, bool& escapesNext) {
            (firstEscaped & ~backslashes);
 }
 
-// Every escaped byte must name an escape; a 'u' must be followed by four hex digits.
-bool escapesValid(std::uint64_t escaped, const char* block, const char* end) {
+// Every escaped byte must name an escape; a 'u' must be followed by four hex digits. Quotes and
+// line feeds (\" and \n) are most of the escapes in code, so they are cleared first as bits.
+bool escapesValid(std::uint64_t escaped, const BlockMasks& masks, const bytes::Block& block,
+                  const char* at, const char* end) {
+    if (escaped == 0) {
+        return true;
+    }
+    escaped &= ~masks.quotes;
+    if (escaped != 0) {
+        escaped &= ~bytes::blockBits(block, [](Vector v) { return v == bytes::splat('n'); });
+    }
     for (; escaped != 0; escaped &= escaped - 1) {
-        const char* const letter = block + std::countr_zero(escaped);
+        const char* const letter = at + std::countr_zero(escaped);
         if (*letter == 'u') {
             if (end - letter < 5 || !isHexDigit(letter[1]) || !isHexDigit(letter[2]) ||
                 !isHexDigit(letter[3]) || !isHexDigit(letter[4])) {
                 return false;
             }
-        } else if (jsonEscapedCharacter(*letter) == 0) {
+        } else if (kEscapes[static_cast<unsigned char>(*letter)] == 0) {
             return false;
         }
     }
@@ -110,14 +118,16 @@ std::optional<JsonStringEnd> scanJsonString(const char* at, const char* end) {
             std::memcpy(padded, at, static_cast<std::size_t>(end - at));
             block = padded;
         }
-        const BlockMasks masks = masksOf(block);
+        const bytes::Block loaded = bytes::loadBlock(block);
+        const BlockMasks masks = masksOf(loaded);
         const std::uint64_t escaped = masks.backslashes != 0 || escapesNext
                                           ? escapedBytes(masks.backslashes, escapesNext)
                                           : 0;
         const std::uint64_t closing = masks.quotes & ~escaped;
         const int length = closing != 0 ? std::countr_zero(closing) : kBlockBytes;
         const std::uint64_t inside = bytes::bitsBelow(length);
-        if ((masks.controls & inside) != 0 || !escapesValid(escaped & inside, at, end)) {
+        if ((masks.controls & inside) != 0 ||
+            !escapesValid(escaped & inside, masks, loaded, at, end)) {
             return std::nullopt;
         }
         hasEscapes = hasEscapes || (masks.backslashes & inside) != 0;

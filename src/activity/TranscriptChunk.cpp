@@ -4,7 +4,6 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
-#include <optional>
 
 #include "activity/ByteVectors.h"
 #include "activity/Utf8Validation.h"
@@ -14,94 +13,98 @@ namespace {
 
 constexpr char kQuotedKey[] = "\"output_tokens\"";
 constexpr qsizetype kKeyLength = sizeof kQuotedKey - 1;
-// Two bytes of the key that seldom stand three apart elsewhere: they pick the few places worth
-// comparing in full.
-constexpr qsizetype kUnderscoreAt = 7;
+// A 'k' is rare in transcripts; where one stands, a key may start this far before it.
 constexpr qsizetype kLetterKAt = 10;
 
 bool isKeyAt(const char* at) {
     return std::memcmp(at, kQuotedKey, kKeyLength) == 0;
 }
 
-// Places in the 64 bytes from `at` where the two telling bytes of the key stand.
-std::uint64_t keyCandidates(const char* at) {
-    const auto lanes = [at](int offset) {
-        return (bytes::load(at + kUnderscoreAt + offset) == bytes::splat('_')) &
-               (bytes::load(at + kLetterKAt + offset) == bytes::splat('k'));
-    };
-    return std::uint64_t{bytes::laneBits(lanes(0))} |
-           std::uint64_t{bytes::laneBits(lanes(16))} << 16 |
-           std::uint64_t{bytes::laneBits(lanes(32))} << 32 |
-           std::uint64_t{bytes::laneBits(lanes(48))} << 48;
-}
+// One pass over a chunk, a block at a time: the block read for the UTF-8 check also gives the
+// places of its letters 'k', and only there is the key compared in full. A line holding the key is
+// read at once, while its bytes are still in the cache; if the chunk turns out not to be UTF-8,
+// what was read is thrown away.
+class ChunkReader {
+  public:
+    explicit ChunkReader(QByteArrayView chunk)
+        : begin_(chunk.data()), end_(begin_ + chunk.size()), lineStart_(begin_) {}
 
-// Offsets of every occurrence of the quoted key in the chunk, in order; nothing when the chunk is
-// not valid UTF-8. Both are found in one pass over the chunk, a block at a time.
-std::optional<std::vector<qsizetype>> keyPlaces(QByteArrayView chunk) {
-    const char* const begin = chunk.data();
-    const char* const end = begin + chunk.size();
-    std::vector<qsizetype> places;
-    const char* checked = begin;  // UTF-8 is checked up to here
-    const char* at = begin;
-    for (; end - at >= bytes::kBlockBytes + kKeyLength; at += bytes::kBlockBytes) {
-        const bytes::Block block = bytes::loadBlock(at);
+    std::vector<LineUsage> read() {
+        int carried = 0;  // bytes at the block's start that continue a checked UTF-8 sequence
+        const char* at = begin_;
+        for (; end_ - at >= bytes::kBlockBytes; at += bytes::kBlockBytes) {
+            const bytes::Block block = bytes::loadBlock(at);
+            if (!checkUtf8(block, at, carried)) {
+                return {};
+            }
+            readKeysIn(block, at);
+        }
+        const char* checked = at + carried;
+        if (!checkUtf8Until(checked, end_, end_)) {
+            return {};
+        }
+        for (const char* letter = at; letter < end_; ++letter) {
+            if (*letter == 'k') {
+                readLineOfKeyAt(letter - kLetterKAt);
+            }
+        }
+        return std::move(usages_);
+    }
+
+  private:
+    bool checkUtf8(const bytes::Block& block, const char* at, int& carried) const {
         const bytes::Vector merged =
             block.lanes[0] | block.lanes[1] | block.lanes[2] | block.lanes[3];
-        if (bytes::laneBits(merged) != 0) {
-            checked = std::max(checked, at);
-            if (!checkUtf8Until(checked, at + bytes::kBlockBytes, end)) {
-                return std::nullopt;
-            }
+        if (bytes::laneBits(merged) == 0) {
+            return true;
         }
-        for (std::uint64_t candidates = keyCandidates(at); candidates != 0;
-             candidates &= candidates - 1) {
-            const char* const place = at + std::countr_zero(candidates);
-            if (isKeyAt(place)) {
-                places.push_back(place - begin);
-            }
+        const std::uint64_t nonAscii = bytes::blockBits(block, [](bytes::Vector v) { return v; });
+        return checkUtf8Block(at, nonAscii, end_, carried);
+    }
+
+    void readKeysIn(const bytes::Block& block, const char* at) {
+        const auto isK = [](bytes::Vector v) { return v == bytes::splat('k'); };
+        const auto anyK =
+            isK(block.lanes[0]) | isK(block.lanes[1]) | isK(block.lanes[2]) | isK(block.lanes[3]);
+        if (bytes::laneBits(anyK) == 0) {
+            return;  // most blocks: one mask tells there is none
         }
-    }
-    checked = std::max(checked, at);
-    if (!checkUtf8Until(checked, end, end)) {
-        return std::nullopt;
-    }
-    for (; end - at >= kKeyLength; ++at) {
-        if (isKeyAt(at)) {
-            places.push_back(at - begin);
+        for (std::uint64_t ks = bytes::blockBits(block, isK); ks != 0; ks &= ks - 1) {
+            readLineOfKeyAt(at + std::countr_zero(ks) - kLetterKAt);
         }
     }
-    return places;
-}
+
+    // A key holds no line feed, so it lies in one line, found by walking forward from line to
+    // line: finding line feeds forwards is fast, searching back is not.
+    void readLineOfKeyAt(const char* place) {
+        if (place < lineStart_ || end_ - place < kKeyLength || !isKeyAt(place)) {
+            return;  // no key, or a second one in a line already read
+        }
+        const char* lineEnd = nullptr;
+        while ((lineEnd = lineFeedFrom(lineStart_)) < place) {
+            lineStart_ = lineEnd + 1;
+        }
+        if (const auto usage = lineUsage(QByteArrayView(lineStart_, lineEnd))) {
+            usages_.push_back(*usage);
+        }
+        lineStart_ = lineEnd + 1;
+    }
+
+    [[nodiscard]] const char* lineFeedFrom(const char* from) const {
+        const void* const feed = std::memchr(from, '\n', static_cast<std::size_t>(end_ - from));
+        return feed != nullptr ? static_cast<const char*>(feed) : end_;
+    }
+
+    const char* const begin_;
+    const char* const end_;
+    const char* lineStart_;  // no line before it holds a key still to be read
+    std::vector<LineUsage> usages_;
+};
 
 }  // namespace
 
 std::vector<LineUsage> chunkUsages(QByteArrayView chunk) {
-    std::vector<LineUsage> usages;
-    const std::optional<std::vector<qsizetype>> places = keyPlaces(chunk);
-    if (!places) {
-        return usages;
-    }
-    // Only the lines holding a key are cut out, walking forward from line to line: finding line
-    // feeds forwards is fast, searching back is not. A key holds no line feed, so it lies in one.
-    qsizetype lineStart = 0;
-    for (const qsizetype place : *places) {
-        if (place < lineStart) {
-            continue;  // a second key in a line already read
-        }
-        qsizetype lineEnd = chunk.indexOf('\n', lineStart);
-        while (lineEnd >= 0 && lineEnd < place) {
-            lineStart = lineEnd + 1;
-            lineEnd = chunk.indexOf('\n', lineStart);
-        }
-        if (lineEnd < 0) {
-            lineEnd = chunk.size();
-        }
-        if (const auto usage = lineUsage(chunk.sliced(lineStart, lineEnd - lineStart))) {
-            usages.push_back(*usage);
-        }
-        lineStart = lineEnd + 1;
-    }
-    return usages;
+    return ChunkReader(chunk).read();
 }
 
 }  // namespace brimlet

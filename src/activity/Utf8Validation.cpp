@@ -41,7 +41,13 @@ constexpr std::array<LeadRule, 256> kLeadRules = [] {
 }();
 
 // Length of the well-formed multi-byte sequence starting at `at`, or 0 when it is malformed.
-int sequenceLength(const Byte* at, const Byte* end) {
+// Three-byte sequences led by E1…EC (most of Hangul and of CJK) have no special second-byte
+// range and are let through first.
+inline int sequenceLength(const Byte* at, const Byte* end) {
+    if (at[0] >= 0xE1 && at[0] <= 0xEC && end - at >= 3 && isContinuation(at[1]) &&
+        isContinuation(at[2])) {
+        return 3;
+    }
     const LeadRule& rule = kLeadRules[at[0]];
     if (rule.length == 0 || end - at < rule.length) {
         return 0;
@@ -102,6 +108,27 @@ bool checkUtf8Until(const char*& at, const char* limit, const char* end) {
         byte += length;
     }
     at = reinterpret_cast<const char*>(byte);
+    return true;
+}
+
+bool checkUtf8Block(const char* block, std::uint64_t nonAscii, const char* end, int& carried) {
+    // Only lead bytes are looked at; the bits of each sequence's continuations are cleared.
+    nonAscii &= ~bytes::bitsBelow(carried);
+    carried = 0;
+    while (nonAscii != 0) {
+        const int lead = std::countr_zero(nonAscii);
+        const auto* const at = reinterpret_cast<const Byte*>(block + lead);
+        const int length = sequenceLength(at, reinterpret_cast<const Byte*>(end));
+        if (length == 0) {
+            return false;
+        }
+        const int next = lead + length;
+        if (next >= bytes::kBlockBytes) {
+            carried = next - bytes::kBlockBytes;
+            return true;
+        }
+        nonAscii &= ~bytes::bitsBelow(next);
+    }
     return true;
 }
 
