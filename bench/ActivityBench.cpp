@@ -65,6 +65,25 @@ void BM_PlainReadAndSplitLines(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainReadAndSplitLines)->Unit(benchmark::kMillisecond);
 
+// ingest alone: the same pieces already in memory, checked as UTF-8, filtered and parsed.
+void BM_Ingest(benchmark::State& state) {
+    const QByteArray bytes = generatedTranscript(kTranscriptBytes);
+    std::size_t usages = 0;
+    for (auto _ : state) {
+        // Pieces end at a line feed, as consume hands them over.
+        for (qsizetype at = 0; at < bytes.size();) {
+            const QByteArrayView upToPieceSize = QByteArrayView(bytes).sliced(
+                at, std::min<qsizetype>(kPieceBytes, bytes.size() - at));
+            const QByteArrayView piece = upToPieceSize.first(upToPieceSize.lastIndexOf('\n') + 1);
+            usages += chunkUsages(piece).size();
+            at += piece.size();
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
+    state.counters["usage lines"] = static_cast<double>(usages) / state.iterations();
+}
+BENCHMARK(BM_Ingest)->Unit(benchmark::kMillisecond);
+
 // What consume does: bounded reads, each piece checked as UTF-8, filtered and parsed.
 void BM_ReadAndIngest(benchmark::State& state) {
     std::size_t usages = 0;

@@ -96,16 +96,22 @@ char jsonEscapedCharacter(char letter) {
 }
 
 // Strings in transcripts are either short (keys, names, identifiers) or long and full of escapes
-// (code in replies). A short one ends within one vector at its first stop; a long one is scanned a
-// 64-byte block at a time, every kind of stop found at once as bits, instead of byte by byte.
+// (code in replies). One without escapes ends at its first stop; from a first escape on, the
+// string is scanned a 64-byte block at a time, every kind of stop found at once as bits, instead
+// of byte by byte.
 std::optional<JsonStringEnd> scanJsonString(const char* at, const char* end) {
-    if (end - at >= bytes::kVectorBytes) {
+    // Up to the first stop, a vector at a time; a quote there ends a string without escapes.
+    while (end - at >= bytes::kVectorBytes) {
         const Vector text = bytes::load(at);
         const unsigned stops = bytes::laneBits((text == bytes::splat('"')) |
                                                (text == bytes::splat('\\')) | (text < 0x20));
-        if (stops != 0 && at[std::countr_zero(stops)] == '"') {
-            return JsonStringEnd{at + std::countr_zero(stops), false};
+        if (stops != 0) {
+            if (at[std::countr_zero(stops)] == '"') {
+                return JsonStringEnd{at + std::countr_zero(stops), false};
+            }
+            break;
         }
+        at += bytes::kVectorBytes;
     }
     bool escapesNext = false;
     bool hasEscapes = false;

@@ -34,10 +34,18 @@ class ChunkReader {
         const char* at = begin_;
         for (; end_ - at >= bytes::kBlockBytes; at += bytes::kBlockBytes) {
             const bytes::Block block = bytes::loadBlock(at);
-            if (!checkUtf8(block, at, carried)) {
+            const bytes::Vector merged =
+                block.lanes[0] | block.lanes[1] | block.lanes[2] | block.lanes[3];
+            // Most blocks are ASCII without a 'k': one mask tells.
+            if (bytes::laneBits(merged | lettersK(block)) == 0) {
+                continue;
+            }
+            // Rare from here on: the block is loaded again rather than kept across calls, which
+            // would hold it in memory for every block.
+            if (!checkUtf8(merged, at, carried)) {
                 return {};
             }
-            readKeysIn(block, at);
+            readKeysIn(at);
         }
         const char* checked = at + carried;
         if (!checkUtf8Until(checked, end_, end_)) {
@@ -52,22 +60,26 @@ class ChunkReader {
     }
 
   private:
-    bool checkUtf8(const bytes::Block& block, const char* at, int& carried) const {
-        const bytes::Vector merged =
-            block.lanes[0] | block.lanes[1] | block.lanes[2] | block.lanes[3];
+    static bytes::Vector isK(bytes::Vector v) { return v == bytes::splat('k'); }
+
+    static bytes::Vector lettersK(const bytes::Block& block) {
+        return isK(block.lanes[0]) | isK(block.lanes[1]) | isK(block.lanes[2]) |
+               isK(block.lanes[3]);
+    }
+
+    bool checkUtf8(bytes::Vector merged, const char* at, int& carried) const {
         if (bytes::laneBits(merged) == 0) {
             return true;
         }
-        const std::uint64_t nonAscii = bytes::blockBits(block, [](bytes::Vector v) { return v; });
+        const std::uint64_t nonAscii =
+            bytes::blockBits(bytes::loadBlock(at), [](bytes::Vector v) { return v; });
         return checkUtf8Block(at, nonAscii, end_, carried);
     }
 
-    void readKeysIn(const bytes::Block& block, const char* at) {
-        const auto isK = [](bytes::Vector v) { return v == bytes::splat('k'); };
-        const auto anyK =
-            isK(block.lanes[0]) | isK(block.lanes[1]) | isK(block.lanes[2]) | isK(block.lanes[3]);
-        if (bytes::laneBits(anyK) == 0) {
-            return;  // most blocks: one mask tells there is none
+    void readKeysIn(const char* at) {
+        const bytes::Block block = bytes::loadBlock(at);
+        if (bytes::laneBits(lettersK(block)) == 0) {
+            return;
         }
         for (std::uint64_t ks = bytes::blockBits(block, isK); ks != 0; ks &= ks - 1) {
             readLineOfKeyAt(at + std::countr_zero(ks) - kLetterKAt);
