@@ -34,7 +34,8 @@ class ActivityMonitor : public QObject {
   public:
     using Signal = brimlet::Signal;
 
-    // Follows ~/.claude/projects with the system clock. Starts nothing and touches no file.
+    // Follows ~/.claude/projects with the system clock. Starts no timer and touches no file; its
+    // worker thread waits idle until the first tick.
     ActivityMonitor();
     // Follows the project folders under `root`, reading wall-clock time from `clock`; without
     // `useChangeNotices` every tick asks the file system about every file it follows, as on
@@ -56,7 +57,7 @@ class ActivityMonitor : public QObject {
     std::function<void()> onUpdate;
 
   private:
-    friend class ActivityMonitorProbe;  // lets tests run single ticks with a fake clock
+    friend class ActivityMonitorProbe;  // lets tests and benchmarks run single ticks
 
     void tick();
     void publish(Signal latest);
