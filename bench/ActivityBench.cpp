@@ -125,8 +125,9 @@ struct TickShape {
     bool useChangeNotices;  // false: every file asked about, as where no notices exist
 };
 
-// The first tick, which seeds every file, is not measured.
-void runTicks(benchmark::State& state, TickShape shape) {
+// A whole tick as the timer runs it (wall time: the work is on the worker thread). The first
+// tick, which seeds every file, is not measured.
+void BM_Tick(benchmark::State& state, TickShape shape) {
     test::FakeClock clock(QDateTime::currentDateTimeUtc().addMSecs(shape.aheadMsecs));
     ActivityMonitor monitor(projectTree().root(), clock.clock(), shape.useChangeNotices);
     ActivityMonitorProbe::tickAndWait(monitor);
@@ -141,33 +142,24 @@ void runTicks(benchmark::State& state, TickShape shape) {
 constexpr qint64 kLongAgo = 3600 * 1000;
 
 // Every transcript idle (modified long ago): a tick is the sweep and nothing else.
-void BM_SweepTick_10000Idle(benchmark::State& state) {
-    runTicks(state, {kLongAgo, true, true});
-}
-BENCHMARK(BM_SweepTick_10000Idle)->Unit(benchmark::kMillisecond)->UseRealTime();
-
+BENCHMARK_CAPTURE(BM_Tick, SweepTick_10000Idle, TickShape{kLongAgo, true, true})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 // Every transcript active and unchanged, sweep included: the costliest tick with nothing to read.
-void BM_NoChangeTick_10000Active(benchmark::State& state) {
-    runTicks(state, {0, true, true});
-}
-BENCHMARK(BM_NoChangeTick_10000Active)->Unit(benchmark::kMillisecond)->UseRealTime();
-
+BENCHMARK_CAPTURE(BM_Tick, NoChangeTick_10000Active, TickShape{0, true, true})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 // The ticks between sweeps: nothing but the active transcripts.
-void BM_NoChangeTickWithoutSweep_10000Active(benchmark::State& state) {
-    runTicks(state, {0, false, true});
-}
-BENCHMARK(BM_NoChangeTickWithoutSweep_10000Active)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// The same two without change notices: one status query per file, as on other platforms.
-void BM_SweepTick_10000Idle_Polled(benchmark::State& state) {
-    runTicks(state, {kLongAgo, true, false});
-}
-BENCHMARK(BM_SweepTick_10000Idle_Polled)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-void BM_NoChangeTick_10000Active_Polled(benchmark::State& state) {
-    runTicks(state, {0, true, false});
-}
-BENCHMARK(BM_NoChangeTick_10000Active_Polled)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Tick, NoChangeTickWithoutSweep_10000Active, TickShape{0, false, true})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+// The first two without change notices: one status query per file, as on other platforms.
+BENCHMARK_CAPTURE(BM_Tick, SweepTick_10000Idle_Polled, TickShape{kLongAgo, true, false})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Tick, NoChangeTick_10000Active_Polled, TickShape{0, true, false})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 }  // namespace brimlet::bench

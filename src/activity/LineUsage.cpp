@@ -152,38 +152,36 @@ class UsageReader {
         }
     }
 
-    bool messageValue(std::optional<MessageMembers>& out) {
+    // A value that counts only as an object: `out` gets the members readMember picks out, or
+    // stays unset when the value is of another type.
+    template <typename Members, typename ReadMember>
+    bool objectValue(std::optional<Members>& out, const ReadMember& readMember) {
         out.reset();
         if (peek() != '{') {
             return value();
         }
-        MessageMembers members;
-        const bool valid = object([&](const RawString& key) {
-            if (keyIs(key, QLatin1StringView("model"))) {
-                return stringValue(members.model);
-            }
-            return keyIs(key, QLatin1StringView("usage")) ? usageValue(members.usage) : value();
-        });
+        Members members;
+        const bool valid = object([&](const RawString& key) { return readMember(key, members); });
         if (valid) {
             out = std::move(members);
         }
         return valid;
     }
 
+    bool messageValue(std::optional<MessageMembers>& out) {
+        return objectValue(out, [this](const RawString& key, MessageMembers& members) {
+            if (keyIs(key, QLatin1StringView("model"))) {
+                return stringValue(members.model);
+            }
+            return keyIs(key, QLatin1StringView("usage")) ? usageValue(members.usage) : value();
+        });
+    }
+
     bool usageValue(std::optional<UsageMembers>& out) {
-        out.reset();
-        if (peek() != '{') {
-            return value();
-        }
-        UsageMembers members;
-        const bool valid = object([&](const RawString& key) {
+        return objectValue(out, [this](const RawString& key, UsageMembers& members) {
             return keyIs(key, QLatin1StringView("output_tokens")) ? tokenValue(members.outputTokens)
                                                                   : value();
         });
-        if (valid) {
-            out = members;
-        }
-        return valid;
     }
 
     bool stringValue(std::optional<QString>& out) {
@@ -231,15 +229,7 @@ class UsageReader {
     // Calls onMember with each key, positioned at the start of its value; onMember reads the value.
     template <typename OnMember>
     bool object(const OnMember& onMember) {
-        if (!enter('{')) {
-            return false;
-        }
-        skipWhitespace();
-        if (take('}')) {
-            return leave();
-        }
-        do {
-            skipWhitespace();
+        return list('{', '}', [&] {
             if (peek() != '"') {
                 return false;
             }
@@ -249,30 +239,32 @@ class UsageReader {
                 return false;
             }
             skipWhitespace();
-            if (!onMember(*key)) {
-                return false;
-            }
-            skipWhitespace();
-        } while (take(','));
-        return take('}') && leave();
+            return onMember(*key);
+        });
     }
 
     bool array() {
-        if (!enter('[')) {
+        return list('[', ']', [this] { return value(); });
+    }
+
+    // A bracketed, comma-separated list; readItem reads one item from its first character on.
+    template <typename ReadItem>
+    bool list(char opening, char closing, const ReadItem& readItem) {
+        if (!enter(opening)) {
             return false;
         }
         skipWhitespace();
-        if (take(']')) {
+        if (take(closing)) {
             return leave();
         }
         do {
             skipWhitespace();
-            if (!value()) {
+            if (!readItem()) {
                 return false;
             }
             skipWhitespace();
         } while (take(','));
-        return take(']') && leave();
+        return take(closing) && leave();
     }
 
     bool enter(char opening) {
