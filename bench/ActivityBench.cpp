@@ -126,7 +126,7 @@ struct TickShape {
 };
 
 // A whole tick as the timer runs it (wall time: the work is on the worker thread). The first
-// tick, which seeds every file, is not measured.
+// tick, which finds every file and starts it at its end, is not measured.
 void BM_Tick(benchmark::State& state, TickShape shape) {
     test::FakeClock clock(QDateTime::currentDateTimeUtc().addMSecs(shape.aheadMsecs));
     ActivityMonitor monitor(projectTree().root(), clock.clock(), shape.useChangeNotices);

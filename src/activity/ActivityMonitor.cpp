@@ -90,7 +90,7 @@ ActivityMonitor::Signal ActivityMonitor::rate() {
 void ActivityMonitor::scan() {
     files_.refresh();
     if (sweepDue(clock_())) {
-        sweep();  // before the reads, so a file first seen now is seeded and yields nothing yet
+        sweep();  // before the reads, so a file first seen now starts at its end: nothing yet
     }
     for (const std::string& path : active_) {
         consume(path);
@@ -133,7 +133,7 @@ void ActivityMonitor::sweepProject(const std::string& folder, bool isPlainFolder
         if (!status) {
             continue;
         }
-        // Seeded at its end, so what a file held when first seen is never counted.
+        // A file first seen is read from its end on, so what it held then is never counted.
         offsets_.try_emplace(path, status->size);
         if (status->modifiedMsecs >= cutoffMsecs) {
             recent.insert(std::move(path));

@@ -125,7 +125,7 @@ TEST_P(ActivityMonitorTest, FollowsVisibleJsonlFilesOneLevelInsideProjectFolders
     expectTokens(expected, 0, "followed files");
 }
 
-TEST_P(ActivityMonitorTest, FirstTickSeedsEveryFileAtItsEndAndCountsNothing) {
+TEST_P(ActivityMonitorTest, FirstTickStartsEveryFileAtItsEndAndCountsNothing) {
     write(QStringLiteral("p/a.jsonl"), opusLine(100) + fableLine(200));
     tick();
     expectTokens(0, 0, "after the first tick");
@@ -137,15 +137,15 @@ TEST_P(ActivityMonitorTest, FirstTickSeedsEveryFileAtItsEndAndCountsNothing) {
     EXPECT_EQ(monitor_->signal().opusRate, 2.5);
 }
 
-TEST_P(ActivityMonitorTest, AFileCreatedLaterIsSeededAtItsSizeWhenFirstSeen) {
+TEST_P(ActivityMonitorTest, AFileCreatedLaterStartsAtItsSizeWhenFirstSeen) {
     tick();
     write(QStringLiteral("p/new.jsonl"), opusLine(100));
     clock_.advance(11 * kSecond);
     tick();
-    expectTokens(0, 0, "seeded by the sweep");
+    expectTokens(0, 0, "first seen by the sweep");
     append(QStringLiteral("p/new.jsonl"), opusLine(8));
     tick();
-    expectTokens(8, 0, "appended after seeding");
+    expectTokens(8, 0, "appended after it was first seen");
 }
 
 // A file appears after the first sweep and gains one line before each later tick; lines written
