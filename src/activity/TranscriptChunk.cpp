@@ -86,20 +86,33 @@ class ChunkReader {
         }
     }
 
-    // A key holds no line feed, so it lies in one line, found by walking forward from line to
-    // line: finding line feeds forwards is fast, searching back is not.
+    // A key holds no line feed, so it lies in one line: from just past the line feed before it
+    // (searched back a vector at a time, over bytes just scanned) to the one after it.
     void readLineOfKeyAt(const char* place) {
         if (place < lineStart_ || end_ - place < kKeyLength || !isKeyAt(place)) {
             return;  // no key, or a second one in a line already read
         }
-        const char* lineEnd = nullptr;
-        while ((lineEnd = lineFeedFrom(lineStart_)) < place) {
-            lineStart_ = lineEnd + 1;
-        }
+        lineStart_ = lineFeedBefore(place, lineStart_) + 1;
+        const char* const lineEnd = lineFeedFrom(place + kKeyLength);
         if (const auto usage = lineUsage(QByteArrayView(lineStart_, lineEnd))) {
             usages_.push_back(*usage);
         }
         lineStart_ = lineEnd + 1;
+    }
+
+    // The last line feed before `at` and not before `floor`, or floor - 1 when there is none.
+    static const char* lineFeedBefore(const char* at, const char* floor) {
+        while (at - floor >= bytes::kVectorBytes) {
+            at -= bytes::kVectorBytes;
+            const unsigned feeds = bytes::laneBits(bytes::load(at) == bytes::splat('\n'));
+            if (feeds != 0) {
+                return at + (31 - std::countl_zero(feeds));
+            }
+        }
+        while (at > floor && at[-1] != '\n') {
+            --at;
+        }
+        return at - 1;
     }
 
     [[nodiscard]] const char* lineFeedFrom(const char* from) const {
