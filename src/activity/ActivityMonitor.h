@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "activity/CachedFileSystem.h"
+#include "activity/Signal.h"
+#include "activity/TokenEvent.h"
+#include "app/Clock.h"
+
+class QTimer;
+
+namespace brimlet {
+
+class SerialQueue;
+
+// Follows the transcript files that Claude Code appends to and publishes, every 2 seconds, the
+// output tokens per second of Opus and of Fable models over the last 20 seconds.
+//
+// Two places touch it. The main thread: start, the timer, the published Signal and onUpdate. The
+// worker "brimlet.activity": all file work, line parsing and rate computation, so the state below
+// marked as the worker's is touched nowhere else and needs no lock. Only the finished Signal
+// crosses back, by value.
+class ActivityMonitor : public QObject {
+  public:
+    using Signal = brimlet::Signal;
+
+    // Follows ~/.claude/projects with the system clock. Starts no timer and touches no file; its
+    // worker thread waits idle until the first tick.
+    ActivityMonitor();
+    // Follows the project folders under `root`, reading wall-clock time from `clock`; without
+    // `useChangeNotices` every tick asks the file system about every file it follows, as on
+    // platforms that give no change notices.
+    ActivityMonitor(const QString& root, Clock clock, bool useChangeNotices = true);
+    // Safe while work is queued or running: queued work is dropped, running work waited for, and
+    // a publication still on its way to the main thread is discarded.
+    ~ActivityMonitor() override;
+    ActivityMonitor(const ActivityMonitor&) = delete;
+    ActivityMonitor& operator=(const ActivityMonitor&) = delete;
+
+    // Starts the 2-second tick and runs the first one at once. Call after setting onUpdate.
+    void start();
+
+    // The rates last published; both 0 until the first tick has been published.
+    [[nodiscard]] Signal signal() const { return signal_; }
+
+    // Called on the main thread after every publication, whether or not the rates changed.
+    std::function<void()> onUpdate;
+
+  private:
+    friend class ActivityMonitorProbe;  // lets tests and benchmarks run single ticks
+
+    void tick();
+    void publish(Signal latest);
+
+    // On the worker only.
+    [[nodiscard]] Signal rate();
+    void scan();
+    [[nodiscard]] bool sweepDue(const QDateTime& now) const;
+    void sweep();
+    void sweepProject(const std::string& folder, bool isPlainFolder, qint64 cutoffMsecs,
+                      std::unordered_set<std::string>& recent);
+    void consume(const std::string& path);
+    void ingest(QByteArrayView data);
+
+    // Main thread.
+    Signal signal_;
+    QTimer* timer_ = nullptr;
+
+    // Worker. Paths are the file system's own bytes, so no file name is lost to re-encoding.
+    const std::string root_;
+    const Clock clock_;
+    CachedFileSystem files_;
+    std::unordered_map<std::string, std::uint64_t> offsets_;  // bytes consumed; never removed
+    std::unordered_set<std::string> active_;  // modified at most 120 s before the last sweep
+    QDateTime lastSweep_;                     // invalid, the distant past, until the first sweep
+    std::vector<TokenEvent> events_;
+
+    // Last, so that it goes first: its worker uses everything above.
+    std::unique_ptr<SerialQueue> queue_;
+};
+
+}  // namespace brimlet
