@@ -1,7 +1,141 @@
 #include "ui/AppDelegate.h"
 
-namespace brimlet {
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimeZone>
+#include <chrono>
 
-void AppDelegate::applicationDidFinishLaunching() {}
+#include "app/AppVersion.h"
+#include "app/ConsoleOutput.h"
+#include "app/NumberFormat.h"
+#include "login/LoginItem.h"
+#include "ui/StatusMenu.h"
+
+namespace brimlet {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto animationStep = 83ms;  // about twelve steps a second
+constexpr qint64 staleAfterMs = 450'000;
+constexpr auto placementDelay = 2s;
+
+QString rectangle(const QRectF& r) {
+    return u'(' + decimalWithFraction(r.x()) + QStringLiteral(", ") + decimalWithFraction(r.y()) +
+           QStringLiteral(", ") + decimalWithFraction(r.width()) + QStringLiteral(", ") +
+           decimalWithFraction(r.height()) + u')';
+}
+
+}  // namespace
+
+AppDelegate::AppDelegate() = default;
+
+AppDelegate::~AppDelegate() = default;
+
+bool AppDelegate::isStale(const std::optional<QDateTime>& lastSuccess, const QDateTime& now) {
+    return !lastSuccess || lastSuccess->msecsTo(now) > staleAfterMs;
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    statusItem_ = createStatusItem(GaugeRenderer::width);
+    const QPointer<AppDelegate> self(this);
+    statusItem_->menuNeedsUpdate = [self] { return self ? self->menuNeedsUpdate() : MenuItems{}; };
+    statusItem_->onAction = [self](MenuAction action) {
+        if (self) {
+            self->perform(action);
+        }
+    };
+    const auto rerender = [self] {
+        if (self) {
+            self->render();
+        }
+    };
+    poller_.onUpdate = rerender;
+    activity_.onUpdate = rerender;
+    poller_.start();
+    activity_.start();
+    animTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&animTimer_, &QTimer::timeout, this, &AppDelegate::animate);
+    animTimer_.start(animationStep);
+    render();
+    if (QCoreApplication::arguments().contains(QStringLiteral("--debug"))) {
+        dumpPlacement();
+    }
+}
+
+void AppDelegate::render() {
+    gauge_.buckets = poller_.buckets();
+    gauge_.stale = isStale(poller_.lastSuccess(), systemNow());
+    gauge_.activity = activity_.signal();
+    if (statusItem_) {
+        statusItem_->setImage(gauge_.image());
+    }
+}
+
+// Runs twelve times a second for the life of the program, so it costs one advance() while idle;
+// a new image is made only when the dots change.
+void AppDelegate::animate() {
+    if (gauge_.advance() && statusItem_) {
+        statusItem_->setImage(gauge_.image());
+    }
+}
+
+MenuItems AppDelegate::menuNeedsUpdate() const {
+    MenuState state;
+    state.buckets = poller_.buckets();
+    state.lastError = poller_.lastError();
+    state.lastSuccess = poller_.lastSuccess();
+    state.activity = activity_.signal();
+    state.launchAtLogin = LoginItem::isEnabled();
+    state.version = appVersion;
+    return buildStatusMenu(state, QTimeZone::systemTimeZone());
+}
+
+void AppDelegate::perform(MenuAction action) {
+    switch (action) {
+        case MenuAction::Refresh:
+            refresh();
+            break;
+        case MenuAction::ToggleLogin:
+            toggleLogin();
+            break;
+        case MenuAction::Quit:
+            QCoreApplication::quit();
+            break;
+        case MenuAction::None:
+            break;
+    }
+}
+
+void AppDelegate::refresh() {
+    poller_.refreshNow();
+}
+
+void AppDelegate::toggleLogin() {
+    const std::optional<QString> error = LoginItem::set(!LoginItem::isEnabled());
+    if (!error) {
+        return;  // the check mark follows at the next opening of the menu
+    }
+    QMessageBox alert;
+    alert.setIcon(QMessageBox::Warning);
+    alert.setText(QStringLiteral("로그인 항목을 바꾸지 못했습니다"));
+    alert.setInformativeText(*error);
+    alert.exec();
+}
+
+void AppDelegate::dumpPlacement() {
+    QTimer::singleShot(placementDelay, this, [this] {
+        if (!statusItem_) {
+            return;
+        }
+        const Placement placement = statusItem_->placement();
+        printError(QStringLiteral("[debug] length=") + decimalWithFraction(placement.length) +
+                   QStringLiteral(" visible=") +
+                   (placement.visible ? QStringLiteral("true") : QStringLiteral("false")) +
+                   QStringLiteral("\n[debug] window=") + rectangle(placement.window) +
+                   QStringLiteral("\n[debug] screen=") + rectangle(placement.screen) + u'\n');
+    });
+}
 
 }  // namespace brimlet

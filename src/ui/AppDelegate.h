@@ -1,18 +1,50 @@
 #pragma once
 
+#include <QDateTime>
 #include <QObject>
+#include <QTimer>
+#include <memory>
+#include <optional>
+
+#include "activity/ActivityMonitor.h"
+#include "quota/QuotaPoller.h"
+#include "ui/GaugeRenderer.h"
+#include "ui/MenuItem.h"
+#include "ui/StatusItem.h"
 
 namespace brimlet {
 
-// Owns the visible application of the menu-bar use.
+// The menu-bar application: owns the status item and its menu, both data sources, the gauge and
+// its animation for the life of the process. Everything runs on the main thread.
 class AppDelegate : public QObject {
     Q_OBJECT
 
   public:
-    AppDelegate() = default;
+    // Creates the sources and the renderer; starts nothing.
+    AppDelegate();
+    ~AppDelegate() override;
 
     // Called once, from the running event loop, when launching is done.
     void applicationDidFinishLaunching();
+
+    // Quota data is stale when no poll ever succeeded or the last success is more than 450 s old.
+    [[nodiscard]] static bool isStale(const std::optional<QDateTime>& lastSuccess,
+                                      const QDateTime& now);
+
+  private:
+    void render();
+    void animate();
+    [[nodiscard]] MenuItems menuNeedsUpdate() const;
+    void perform(MenuAction action);
+    void refresh();
+    void toggleLogin();
+    void dumpPlacement();
+
+    std::unique_ptr<StatusItem> statusItem_;
+    GaugeRenderer gauge_;
+    QuotaPoller poller_;
+    ActivityMonitor activity_;
+    QTimer animTimer_;
 };
 
 }  // namespace brimlet
