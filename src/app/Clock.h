@@ -9,6 +9,8 @@ namespace brimlet {
 // clock so that time rules (stale after 450 s, the 20 s window, the pulse) run without sleeping.
 using Clock = std::function<QDateTime()>;
 
-[[nodiscard]] inline QDateTime systemNow() { return QDateTime::currentDateTimeUtc(); }
+[[nodiscard]] inline QDateTime systemNow() {
+    return QDateTime::currentDateTimeUtc();
+}
 
 }  // namespace brimlet

@@ -9,7 +9,7 @@ namespace brimlet {
 
 // One quota limit as the usage service reported it. An immutable value.
 class Bucket {
-public:
+  public:
     Bucket(QString label, double usedPercent, std::optional<QDateTime> resetsAt)
         : label_(std::move(label)), usedPercent_(usedPercent), resetsAt_(std::move(resetsAt)) {}
 
@@ -20,7 +20,7 @@ public:
     // The share left, 0…100.
     [[nodiscard]] double remaining() const;
 
-private:
+  private:
     QString label_;
     double usedPercent_;
     std::optional<QDateTime> resetsAt_;
