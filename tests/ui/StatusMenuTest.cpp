@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "support/QtPrinters.h"
+#include "ui/AppDelegate.h"
 #include "ui/StatusMenu.h"
 
 namespace brimlet {
@@ -118,6 +119,25 @@ TEST(StatusMenuTest, ActivityLineNamesTheModelsAboveHalfATokenPerSecond) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(activityLine(c.activity), QString::fromUtf8(c.line));
+    }
+}
+
+TEST(StalenessTest, QuotaGoesStaleAfterFourHundredFiftySeconds) {
+    const QDateTime now = utc("2026-12-05T12:00:00Z");
+    const struct {
+        std::optional<QDateTime> lastSuccess;
+        bool stale;
+    } cases[] = {
+        {std::nullopt, true},
+        {now.addSecs(-449), false},
+        {now.addSecs(-450), false},
+        {now.addMSecs(-450'001), true},
+        {now.addSecs(-451), true},
+        {now.addSecs(30), false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AppDelegate::isStale(c.lastSuccess, now), c.stale)
+            << (c.lastSuccess ? c.lastSuccess->toString(Qt::ISODate).toStdString() : "none");
     }
 }
 
