@@ -93,10 +93,13 @@ INSTANTIATE_TEST_SUITE_P(ChangeNotices, ActivityMonitorBothWaysTest, ::testing::
                              return param.param ? "Watched" : "Polled";
                          });
 
-TEST_P(ActivityMonitorBothWaysTest, FollowsVisibleJsonlFilesOneLevelInsideProjectFolders) {
+// The sweep follows the visible .jsonl files one level inside project folders that were modified
+// at most 120 s before it.
+TEST_P(ActivityMonitorBothWaysTest, FollowsRecentTranscriptsOneLevelInsideProjectFolders) {
     const struct {
         QString relative;
         bool followed;
+        qint64 age = 0;
     } cases[] = {
         {"p/a.jsonl", true},
         {"q/b.jsonl", true},
@@ -107,11 +110,14 @@ TEST_P(ActivityMonitorBothWaysTest, FollowsVisibleJsonlFilesOneLevelInsideProjec
         {"p/.g.jsonl", false},
         {"p/sub/h.jsonl", false},
         {"i.jsonl", false},  // directly in root
+        {"p/at-cutoff.jsonl", true, 120 * kSecond},
+        {"p/past-cutoff.jsonl", false, 120 * kSecond + 1},
     };
     QDir(root_).mkpath(QStringLiteral("p/folder.jsonl"));
     write(QStringLiteral("plain-file-in-root"), "x\n");
     for (const auto& c : cases) {
         write(c.relative, "{}\n");
+        setModified(c.relative, clock_.now().addMSecs(-c.age));
     }
     tick();
     double expected = 0;
@@ -120,7 +126,7 @@ TEST_P(ActivityMonitorBothWaysTest, FollowsVisibleJsonlFilesOneLevelInsideProjec
         append(cases[i].relative, opusLine(bit));
         expected += cases[i].followed ? bit : 0;
     }
-    tick();
+    tick();  // no sweep in between: the files followed are those of the first one
     expectTokens(expected, 0, "followed files");
 }
 
@@ -140,18 +146,6 @@ TEST_P(ActivityMonitorBothWaysTest, SweepsAtTheFirstTickMoreThanTenSecondsAfterT
         bit *= 2;
     }
     expectTokens(8, 0, "only the line after the sweep at 10.001 s");
-}
-
-TEST_F(ActivityMonitorTest, TreatsAFileModifiedExactly120SecondsAgoAsActive) {
-    write(QStringLiteral("p/at-cutoff.jsonl"), "");
-    write(QStringLiteral("p/past-cutoff.jsonl"), "");
-    setModified(QStringLiteral("p/at-cutoff.jsonl"), clock_.now().addMSecs(-120 * kSecond));
-    setModified(QStringLiteral("p/past-cutoff.jsonl"), clock_.now().addMSecs(-120 * kSecond - 1));
-    tick();
-    append(QStringLiteral("p/at-cutoff.jsonl"), opusLine(1));
-    append(QStringLiteral("p/past-cutoff.jsonl"), opusLine(2));
-    tick();  // no sweep in between: the active set of the first one holds
-    expectTokens(1, 0, "only the file at the cutoff");
 }
 
 TEST_P(ActivityMonitorBothWaysTest, AFileWrittenAgainAfterLongQuietIsReadInFull) {
