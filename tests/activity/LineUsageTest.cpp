@@ -33,63 +33,52 @@ constexpr LineUsage fable(double tokens) {
     return {true, tokens};
 }
 
-TEST(LineUsageTest, ClassifiesTheModelCaseSensitivelyFableFirst) {
+// The model must name Fable (tested first) or Opus, case-sensitively; the token count must be a
+// JSON number within the range of a double.
+TEST(LineUsageTest, ReadsTheModelAndTheTokenCount) {
     const struct {
         QByteArray model;
-        std::optional<LineUsage> usage;
-    } cases[] = {
-        {"claude-opus-4-1-20250805", opus(7)},
-        {"claude-fable-3-5", fable(7)},
-        {"opus-and-fable", fable(7)},
-        {"fable-and-opus", fable(7)},
-        {"claude-sonnet-4", std::nullopt},
-        {"claude-OPUS-4", std::nullopt},
-        {"Fable", std::nullopt},
-        {"", std::nullopt},
-        {R"(claude-\u006fpus)", opus(7)},  // escapes are decoded before the test
-        {R"(f\u0061ble)", fable(7)},
-        {R"(op\nus)", std::nullopt},
-    };
-    for (const auto& c : cases) {
-        const QByteArray line = usageLine(c.model, "7");
-        expectUsage(lineUsage(line), c.usage, line);
-    }
-}
-
-TEST(LineUsageTest, ReadsTheTokenCountAsAJsonNumberOnly) {
-    const struct {
         QByteArray tokens;
         std::optional<LineUsage> usage;
     } cases[] = {
-        {"400", opus(400)},
-        {"0", opus(0)},
-        {"12.5", opus(12.5)},
-        {"-5", opus(-5)},
-        {"-0", opus(0)},
-        {"1e3", opus(1000)},
-        {"2.5E+2", opus(250)},
-        {"99999999999999999999999", opus(1e23)},
-        {"9223372036854775807", opus(9223372036854775807.0)},
-        {"1e-320", opus(1e-320)},
-        {R"("12")", std::nullopt},
-        {"null", std::nullopt},
-        {"true", std::nullopt},
-        {"[1]", std::nullopt},
-        {R"({"n":1})", std::nullopt},
+        {"claude-opus-4-1-20250805", "7", opus(7)},
+        {"claude-fable-3-5", "7", fable(7)},
+        {"opus-and-fable", "7", fable(7)},
+        {"fable-and-opus", "7", fable(7)},
+        {"claude-sonnet-4", "7", std::nullopt},
+        {"claude-OPUS-4", "7", std::nullopt},
+        {"Fable", "7", std::nullopt},
+        {"", "7", std::nullopt},
+        {R"(claude-\u006fpus)", "7", opus(7)},  // escapes are decoded before the test
+        {R"(f\u0061ble)", "7", fable(7)},
+        {R"(op\nus)", "7", std::nullopt},
+        {"opus", "400", opus(400)},
+        {"opus", "0", opus(0)},
+        {"opus", "12.5", opus(12.5)},
+        {"opus", "-5", opus(-5)},
+        {"opus", "1e3", opus(1000)},
+        {"opus", "2.5E+2", opus(250)},
+        {"opus", "99999999999999999999999", opus(1e23)},
+        {"opus", "9223372036854775807", opus(9223372036854775807.0)},
+        {"opus", "1e-320", opus(1e-320)},
+        {"opus", R"("12")", std::nullopt},
+        {"opus", "null", std::nullopt},
+        {"opus", "[1]", std::nullopt},
+        {"opus", R"({"n":1})", std::nullopt},
         // Not JSON numbers, or outside the range of a double: the whole line is refused.
-        {"1.", std::nullopt},
-        {".5", std::nullopt},
-        {"01", std::nullopt},
-        {"+1", std::nullopt},
-        {"1e", std::nullopt},
-        {"-", std::nullopt},
-        {"NaN", std::nullopt},
-        {"1e400", std::nullopt},
-        {"2e-324", std::nullopt},
-        {"0x10", std::nullopt},
+        {"opus", "1.", std::nullopt},
+        {"opus", ".5", std::nullopt},
+        {"opus", "01", std::nullopt},
+        {"opus", "+1", std::nullopt},
+        {"opus", "1e", std::nullopt},
+        {"opus", "-", std::nullopt},
+        {"opus", "NaN", std::nullopt},
+        {"opus", "1e400", std::nullopt},
+        {"opus", "2e-324", std::nullopt},
+        {"opus", "0x10", std::nullopt},
     };
     for (const auto& c : cases) {
-        const QByteArray line = usageLine("claude-opus-4", c.tokens);
+        const QByteArray line = usageLine(c.model, c.tokens);
         expectUsage(lineUsage(line), c.usage, line);
     }
 }
