@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <future>
 #include <random>
 #include <thread>
 
@@ -340,20 +342,35 @@ TEST_F(ActivityMonitorTest, CountsEveryLineExactlyOnceWhileAWriterRacesTheTicks)
     EXPECT_GT(ticks, 3);
 }
 
-TEST_F(ActivityMonitorTest, DestructionWithWorkQueuedIsSafeAndPublishesNothingMore) {
-    for (int i = 0; i < 100; ++i) {
-        write(QStringLiteral("p%1/a.jsonl").arg(i % 10) + QString::number(i), opusLine(1));
-    }
-    auto published = std::make_shared<int>(0);
-    monitor_->onUpdate = [published] { ++*published; };
+// The first tick holds the worker in its first reading of the clock until the destructor has
+// begun, so that the monitor goes with one tick running and more queued.
+TEST_F(ActivityMonitorTest, DestructionWhileATickRunsWaitsForItAndPublishesNothingMore) {
+    std::promise<void> running;
+    std::promise<void> release;
+    const std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> first = true;
+    auto monitor = std::make_unique<ActivityMonitor>(root_, [&] {
+        if (first.exchange(false)) {
+            running.set_value();
+            released.wait();
+        }
+        return clock_.now();
+    });
+    int published = 0;
+    monitor->onUpdate = [&published] { ++published; };
+    write(kFile, opusLine(1));
     for (int i = 0; i < 20; ++i) {
-        ActivityMonitorProbe::tick(*monitor_);
+        ActivityMonitorProbe::tick(*monitor);
     }
-    monitor_.reset();
-    QEventLoop loop;
-    QTimer::singleShot(100, &loop, &QEventLoop::quit);
-    loop.exec();
-    EXPECT_EQ(*published, 0);
+    running.get_future().wait();
+    std::thread releaser([&release] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        release.set_value();
+    });
+    monitor.reset();
+    releaser.join();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(published, 0);
 }
 
 // The only test on the real timer and clock.
