@@ -150,20 +150,31 @@ TEST_P(ActivityMonitorBothWaysTest, SweepsAtTheFirstTickMoreThanTenSecondsAfterT
     expectTokens(8, 0, "only the line after the sweep at 10.001 s");
 }
 
-TEST_P(ActivityMonitorBothWaysTest, AFileWrittenAgainAfterLongQuietIsReadInFull) {
-    write(kFile, "");
+// A file quiet for long is not read, and keeps its place: once written to again, everything
+// appended since is read. Each phase ends with a sweep, after the last phase's events left the
+// window.
+TEST_P(ActivityMonitorBothWaysTest, AQuietFileIsReadFromItsPlaceWhenWrittenAgain) {
+    const struct {
+        QByteArray appended;
+        bool quiet;
+        double opus;
+        double fable;
+    } phases[] = {
+        {fableLine(4), true, 0, 0},
+        {"", false, 0, 4},  // first seen quiet: read from the size it had then
+        {opusLine(1) + opusLine(2), true, 0, 0},
+        {"", false, 3, 0},  // quiet again in between: read from where it stopped
+    };
+    write(kFile, opusLine(100));
     setModified(kFile, clock_.now().addSecs(-300));
     tick();
-    append(kFile, opusLine(1) + opusLine(2));
-    append(kFile, fableLine(4));
-    setModified(kFile, clock_.now().addSecs(-300));
-    clock_.advance(11 * kSecond);
-    tick();
-    expectTokens(0, 0, "idle while quiet");
-    setModified(kFile, clock_.now());
-    clock_.advance(11 * kSecond);
-    tick();
-    expectTokens(3, 4, "everything appended since the last read");
+    for (const auto& phase : phases) {
+        append(kFile, phase.appended);
+        setModified(kFile, clock_.now().addSecs(phase.quiet ? -300 : 0));
+        clock_.advance(21 * kSecond);
+        tick();
+        expectTokens(phase.opus, phase.fable, phase.quiet ? "quiet" : "written again");
+    }
 }
 
 TEST_F(ActivityMonitorTest, CountsAnEventForTheWholeWindowInclusiveThenDropsIt) {
