@@ -2,11 +2,11 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QStringDecoder>
 #include <optional>
 #include <random>
 
 #include "activity/LineUsage.h"
+#include "activity/Utf8Validation.h"
 #include "support/QtPrinters.h"
 
 namespace brimlet {
@@ -33,63 +33,52 @@ constexpr LineUsage fable(double tokens) {
     return {true, tokens};
 }
 
-TEST(LineUsageTest, ClassifiesTheModelCaseSensitivelyFableFirst) {
+// The model must name Fable (tested first) or Opus, case-sensitively; the token count must be a
+// JSON number within the range of a double.
+TEST(LineUsageTest, ReadsTheModelAndTheTokenCount) {
     const struct {
         QByteArray model;
-        std::optional<LineUsage> usage;
-    } cases[] = {
-        {"claude-opus-4-1-20250805", opus(7)},
-        {"claude-fable-3-5", fable(7)},
-        {"opus-and-fable", fable(7)},
-        {"fable-and-opus", fable(7)},
-        {"claude-sonnet-4", std::nullopt},
-        {"claude-OPUS-4", std::nullopt},
-        {"Fable", std::nullopt},
-        {"", std::nullopt},
-        {R"(claude-\u006fpus)", opus(7)},  // escapes are decoded before the test
-        {R"(f\u0061ble)", fable(7)},
-        {R"(op\nus)", std::nullopt},
-    };
-    for (const auto& c : cases) {
-        const QByteArray line = usageLine(c.model, "7");
-        expectUsage(lineUsage(line), c.usage, line);
-    }
-}
-
-TEST(LineUsageTest, ReadsTheTokenCountAsAJsonNumberOnly) {
-    const struct {
         QByteArray tokens;
         std::optional<LineUsage> usage;
     } cases[] = {
-        {"400", opus(400)},
-        {"0", opus(0)},
-        {"12.5", opus(12.5)},
-        {"-5", opus(-5)},
-        {"-0", opus(0)},
-        {"1e3", opus(1000)},
-        {"2.5E+2", opus(250)},
-        {"99999999999999999999999", opus(1e23)},
-        {"9223372036854775807", opus(9223372036854775807.0)},
-        {"1e-320", opus(1e-320)},
-        {R"("12")", std::nullopt},
-        {"null", std::nullopt},
-        {"true", std::nullopt},
-        {"[1]", std::nullopt},
-        {R"({"n":1})", std::nullopt},
+        {"claude-opus-4-1-20250805", "7", opus(7)},
+        {"claude-fable-3-5", "7", fable(7)},
+        {"opus-and-fable", "7", fable(7)},
+        {"fable-and-opus", "7", fable(7)},
+        {"claude-sonnet-4", "7", std::nullopt},
+        {"claude-OPUS-4", "7", std::nullopt},
+        {"Fable", "7", std::nullopt},
+        {"", "7", std::nullopt},
+        {R"(claude-\u006fpus)", "7", opus(7)},  // escapes are decoded before the test
+        {R"(f\u0061ble)", "7", fable(7)},
+        {R"(op\nus)", "7", std::nullopt},
+        {"opus", "400", opus(400)},
+        {"opus", "0", opus(0)},
+        {"opus", "12.5", opus(12.5)},
+        {"opus", "-5", opus(-5)},
+        {"opus", "1e3", opus(1000)},
+        {"opus", "2.5E+2", opus(250)},
+        {"opus", "99999999999999999999999", opus(1e23)},
+        {"opus", "9223372036854775807", opus(9223372036854775807.0)},
+        {"opus", "1e-320", opus(1e-320)},
+        {"opus", R"("12")", std::nullopt},
+        {"opus", "null", std::nullopt},
+        {"opus", "[1]", std::nullopt},
+        {"opus", R"({"n":1})", std::nullopt},
         // Not JSON numbers, or outside the range of a double: the whole line is refused.
-        {"1.", std::nullopt},
-        {".5", std::nullopt},
-        {"01", std::nullopt},
-        {"+1", std::nullopt},
-        {"1e", std::nullopt},
-        {"-", std::nullopt},
-        {"NaN", std::nullopt},
-        {"1e400", std::nullopt},
-        {"2e-324", std::nullopt},
-        {"0x10", std::nullopt},
+        {"opus", "1.", std::nullopt},
+        {"opus", ".5", std::nullopt},
+        {"opus", "01", std::nullopt},
+        {"opus", "+1", std::nullopt},
+        {"opus", "1e", std::nullopt},
+        {"opus", "-", std::nullopt},
+        {"opus", "NaN", std::nullopt},
+        {"opus", "1e400", std::nullopt},
+        {"opus", "2e-324", std::nullopt},
+        {"opus", "0x10", std::nullopt},
     };
     for (const auto& c : cases) {
-        const QByteArray line = usageLine("claude-opus-4", c.tokens);
+        const QByteArray line = usageLine(c.model, c.tokens);
         expectUsage(lineUsage(line), c.usage, line);
     }
 }
@@ -116,6 +105,7 @@ TEST(LineUsageTest, NeedsEveryMemberWithItsType) {
         // Of duplicate members the last one counts, at every level.
         {R"({"message":{"model":"opus","usage":{"output_tokens":1}},"message":{}})", std::nullopt},
         {R"({"message":3,"message":{"model":"opus","usage":{"output_tokens":2}}})", opus(2)},
+        {R"({"message":{"model":"opus","usage":{"output_tokens":2}},"message":[]})", std::nullopt},
         {R"({"message":{"model":"opus","model":"fable","usage":{"output_tokens":3}}})", fable(3)},
         {R"({"message":{"model":"opus","model":1,"usage":{"output_tokens":3}}})", std::nullopt},
         {R"({"message":{"model":"opus","usage":{"output_tokens":5,"output_tokens":7}}})", opus(7)},
@@ -130,7 +120,12 @@ TEST(LineUsageTest, NeedsEveryMemberWithItsType) {
 
 TEST(LineUsageTest, RefusesWhatIsNotStrictJson) {
     const QByteArray valid = usageLine("opus", "1");
-    const QByteArray cases[] = {
+    // Nesting beyond QJsonDocument's bound is refused as it refuses it.
+    const auto nested = [](int depth) -> QByteArray {
+        return R"({"message":{"model":"opus","usage":{"output_tokens":1}},"x":)" +
+               QByteArray(depth - 1, '[') + QByteArray(depth - 1, ']') + "}";
+    };
+    const QByteArray refused[] = {
         valid + ",",
         valid + "x",
         QByteArray(valid).append('\0'),
@@ -145,26 +140,23 @@ TEST(LineUsageTest, RefusesWhatIsNotStrictJson) {
         R"({"message":{"model":"opus","usage":{"output_tokens":1}},"x":"\x"})",
         R"({"message":{"model":"opus","usage":{"output_tokens":1}},"x":"\u12"})",
         R"({"message":{"model":"opus","usage":{"output_tokens":1}},"x":"\u12G4"})",
-        "{\"message\":{\"model\":\"op\tus\",\"usage\":{\"output_tokens\":1}}}",
+        "{\"message\":{\"model\":\"opus\t\",\"usage\":{\"output_tokens\":1}}}",
+        valid + "\f",
         R"({"message":{"model":"opus","usage":{"output_tokens":1}},"x":1e999})",
         R"({"message":{"model":"opus","usage":{"output_tokens":1}},"x":"unterminated})",
+        nested(1025),
     };
-    for (const auto& line : cases) {
-        EXPECT_FALSE(lineUsage(line).has_value()) << line.toStdString();
+    for (const auto& line : refused) {
+        EXPECT_FALSE(lineUsage(line).has_value()) << line.left(100).toStdString();
     }
-    EXPECT_TRUE(lineUsage(QByteArray(" \t" + valid + " \r")).has_value());
-    EXPECT_TRUE(
-        lineUsage(R"({"x":"\ud800","message":{"model":"opus","usage":{"output_tokens":1}}})")
-            .has_value());
-}
-
-TEST(LineUsageTest, RefusesNestingBeyondQJsonDocumentsBound) {
-    const auto nested = [](int depth) -> QByteArray {
-        return R"({"message":{"model":"opus","usage":{"output_tokens":1}},"x":)" +
-               QByteArray(depth - 1, '[') + QByteArray(depth - 1, ']') + "}";
+    const QByteArray counted[] = {
+        " \t" + valid + " \r",
+        R"({"x":"\ud800","message":{"model":"opus","usage":{"output_tokens":1}}})",
+        nested(1024),
     };
-    EXPECT_TRUE(lineUsage(nested(1024)).has_value());
-    EXPECT_FALSE(lineUsage(nested(1025)).has_value());
+    for (const auto& line : counted) {
+        EXPECT_TRUE(lineUsage(line).has_value()) << line.left(100).toStdString();
+    }
 }
 
 // What QJsonDocument makes of a line under the same classification rule.
@@ -181,12 +173,6 @@ std::optional<LineUsage> referenceUsage(const QJsonDocument& document) {
     }
     return model.toString().contains(u"opus") ? std::optional(opus(tokens.toDouble()))
                                               : std::nullopt;
-}
-
-bool isUtf8(const QByteArray& bytes) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder.decode(bytes);
-    return !decoder.hasError();
 }
 
 // QJsonDocument is lenient in places (raw control characters, unknown escapes, "1.", a trailing
@@ -222,7 +208,7 @@ TEST(LineUsageTest, AgreesWithQJsonDocumentOnMutatedLines) {
                     line[at] = insert;
             }
         }
-        if (!isUtf8(line)) {
+        if (!isValidUtf8(line)) {  // as transcript chunks are checked before
             continue;
         }
         QJsonParseError error{};

@@ -10,25 +10,20 @@
 namespace brimlet {
 namespace {
 
-TEST(SerialQueueTest, RunsTasksOneAtATimeInOrderOnItsNamedThread) {
+TEST(SerialQueueTest, RunsTasksOneAtATimeInOrder) {
     std::vector<int> order;
-    std::promise<QString> threadName;
+    std::vector<int> expected;
     {
-        SerialQueue queue(QStringLiteral("brimlet.activity"));
-        queue.async(
-            [&threadName] { threadName.set_value(QThread::currentThread()->objectName()); });
+        SerialQueue queue(QStringLiteral("test"));
         for (int i = 0; i < 100; ++i) {
             queue.async([&order, i] { order.push_back(i); });
+            expected.push_back(i);
         }
         std::promise<void> done;
         queue.async([&done] { done.set_value(); });
         done.get_future().wait();
     }
-    EXPECT_EQ(threadName.get_future().get(), QStringLiteral("brimlet.activity"));
-    ASSERT_EQ(order.size(), 100U);
-    for (int i = 0; i < 100; ++i) {
-        EXPECT_EQ(order[i], i);
-    }
+    EXPECT_EQ(order, expected);
 }
 
 TEST(SerialQueueTest, DestructionWaitsForTheRunningTaskAndDropsTheRest) {

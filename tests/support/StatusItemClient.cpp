@@ -16,18 +16,9 @@ const auto menuInterface = QStringLiteral("com.canonical.dbusmenu");
 const auto itemPath = QStringLiteral("/StatusNotifierItem");
 
 MenuRow menuRow(const DBusMenuLayoutItem& node) {
-    const auto& properties = node.properties;
-    MenuRow row;
-    row.id = node.id;
-    row.type = properties.value(QStringLiteral("type"), row.type).toString();
-    row.label = properties.value(QStringLiteral("label")).toString();
-    row.enabled = properties.value(QStringLiteral("enabled"), true).toBool();
-    row.toggleType = properties.value(QStringLiteral("toggle-type")).toString();
-    row.toggleState = properties.value(QStringLiteral("toggle-state"), -1).toInt();
-    const auto shortcut =
-        qdbus_cast<DBusMenuShortcut>(properties.value(QStringLiteral("shortcut")));
-    row.shortcut = shortcut.value(0);
-    return row;
+    const MenuRow defaults;
+    return {node.id, node.properties.value(QStringLiteral("type"), defaults.type).toString(),
+            node.properties.value(QStringLiteral("label")).toString()};
 }
 
 }  // namespace
@@ -64,15 +55,13 @@ std::optional<bool> StatusItemClient::aboutToShow(int id) {
     return reply->arguments().value(0).toBool();
 }
 
-std::optional<MenuSnapshot> StatusItemClient::layout(int parentId, int recursionDepth,
-                                                     const QStringList& propertyNames) {
-    const auto reply =
-        callMenu(QStringLiteral("GetLayout"), {parentId, recursionDepth, propertyNames});
+std::optional<MenuSnapshot> StatusItemClient::layout() {
+    const auto reply = callMenu(QStringLiteral("GetLayout"), {0, -1, QStringList()});
     if (!reply || reply->type() != QDBusMessage::ReplyMessage) {
         return std::nullopt;
     }
     const auto root = qdbus_cast<DBusMenuLayoutItem>(reply->arguments().value(1));
-    MenuSnapshot snapshot{reply->arguments().value(0).toUInt(), root.properties, {}};
+    MenuSnapshot snapshot{reply->arguments().value(0).toUInt(), {}};
     for (const auto& child : root.children) {
         snapshot.rows.append(menuRow(child));
     }

@@ -16,15 +16,10 @@ struct MenuRow {
     int id = 0;
     QString type = QStringLiteral("standard");
     QString label;
-    bool enabled = true;
-    QString toggleType;
-    int toggleState = -1;  // -1 when the row has none
-    QStringList shortcut;  // the first key combination, e.g. {"Control", "r"}
 };
 
 struct MenuSnapshot {
     uint revision = 0;
-    QVariantMap rootProperties;
     QList<MenuRow> rows;
 };
 
@@ -46,8 +41,8 @@ class StatusItemClient : public QObject {
     [[nodiscard]] QVariant menuProperty(const QString& name);
 
     [[nodiscard]] std::optional<bool> aboutToShow(int id = 0);
-    [[nodiscard]] std::optional<MenuSnapshot> layout(int parentId = 0, int recursionDepth = -1,
-                                                     const QStringList& propertyNames = {});
+    // The whole menu, as GetLayout(0, -1, []) answers it.
+    [[nodiscard]] std::optional<MenuSnapshot> layout();
     // Event(id, "clicked", "", 0); true when the item answered without an error.
     bool click(int id);
     // Any com.canonical.dbusmenu method; the reply (possibly an error), or none on time-out.

@@ -21,49 +21,45 @@ QLabel* labelOf(QAction* action) {
     return widgetAction ? qobject_cast<QLabel*>(widgetAction->defaultWidget()) : nullptr;
 }
 
-TEST(TrayStatusItem, InformationRowsAreStyledLabelsThatCannotBeChosen) {
+// Information rows are styled labels that cannot be chosen; action rows are plain actions.
+TEST(TrayStatusItem, ShowsEachRowAsItsKind) {
     TrayStatusItem item(41);
-    const auto menu = test::sampleMenu();
+    const auto menu = test::sampleMenu(true);
     item.menuNeedsUpdate = [&] { return menu; };
     const auto actions = openMenu(item);
     ASSERT_EQ(actions.size(), menu.size());
-    for (const auto row : {test::sessionRow, test::resetRow, test::activityRow, test::versionRow}) {
-        SCOPED_TRACE(row);
-        const auto& record = menu.at(row);
-        const auto* const label = labelOf(actions.at(row));
-        ASSERT_NE(label, nullptr);
-        EXPECT_EQ(label->text(), record.text);
-        EXPECT_EQ(label->font().pointSizeF(), record.fontSize);
-        EXPECT_EQ(label->palette().color(QPalette::Disabled, QPalette::WindowText),
-                  textColour(record.colour, item.menu().palette()));
-        EXPECT_FALSE(actions.at(row)->isEnabled());
-    }
     EXPECT_TRUE(actions.at(test::firstSeparatorRow)->isSeparator());
-}
-
-TEST(TrayStatusItem, ActionRowsCarryCheckMarkAndShortcut) {
-    TrayStatusItem item(41);
-    item.menuNeedsUpdate = [] { return test::sampleMenu(true); };
-    const auto actions = openMenu(item);
     const struct {
         int row;
-        QString text;
-        bool checkable;
+        bool isLabel;
+        bool checked;
         QKeySequence shortcut;
     } cases[] = {
-        {test::refreshRow, "지금 새로고침", false, QKeySequence(Qt::CTRL | Qt::Key_R)},
-        {test::loginRow, "로그인 시 자동 실행", true, {}},
-        {test::quitRow, "종료", false, QKeySequence(Qt::CTRL | Qt::Key_Q)},
+        {test::sessionRow, true, false, {}},
+        {test::resetRow, true, false, {}},
+        {test::activityRow, true, false, {}},
+        {test::versionRow, true, false, {}},
+        {test::refreshRow, false, false, QKeySequence(Qt::CTRL | Qt::Key_R)},
+        {test::loginRow, false, true, {}},
+        {test::quitRow, false, false, QKeySequence(Qt::CTRL | Qt::Key_Q)},
     };
     for (const auto& expected : cases) {
         SCOPED_TRACE(expected.row);
+        const auto& record = menu.at(expected.row);
         const auto* const action = actions.at(expected.row);
-        EXPECT_EQ(labelOf(actions.at(expected.row)), nullptr);
-        EXPECT_EQ(action->text(), expected.text);
-        EXPECT_TRUE(action->isEnabled());
-        EXPECT_EQ(action->isCheckable(), expected.checkable);
-        EXPECT_EQ(action->isChecked(), expected.checkable);
+        const auto* const label = labelOf(actions.at(expected.row));
+        EXPECT_EQ(action->isEnabled(), !expected.isLabel);
+        EXPECT_EQ(action->isChecked(), expected.checked);
         EXPECT_EQ(action->shortcut(), expected.shortcut);
+        ASSERT_EQ(label != nullptr, expected.isLabel);
+        if (label) {
+            EXPECT_EQ(label->text(), record.text);
+            EXPECT_EQ(label->font().pointSizeF(), record.fontSize);
+            EXPECT_EQ(label->palette().color(QPalette::Disabled, QPalette::WindowText),
+                      textColour(record.colour, item.menu().palette()));
+        } else {
+            EXPECT_EQ(action->text(), record.text);
+        }
     }
 }
 
