@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QTimer>
+#include <cstdlib>
 
 #include "app/AppVersion.h"
 #include "app/CommandLine.h"
@@ -16,8 +17,15 @@ namespace brimlet {
 namespace {
 
 // The program keeps no log and writes nothing to standard error on its own, so Qt's diagnostics
-// (missing tray host, platform plugin chatter) are dropped rather than printed.
-void discardQtMessage(QtMsgType, const QMessageLogContext&, const QString&) {}
+// (missing tray host, platform plugin chatter) are dropped. Only a fatal one, when Qt cannot go on
+// (no display to connect to), is passed on, and the program then ends with status 1 instead of
+// aborting.
+void quietQtMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtFatalMsg) {
+        printError(message + u'\n');
+        std::_Exit(1);
+    }
+}
 
 QStringList argumentList(int argc, char* argv[]) {
     QStringList arguments;
@@ -55,7 +63,7 @@ int runMenuBar(int argc, char* argv[]) {
 }  // namespace
 
 int runEntry(int argc, char* argv[]) {
-    qInstallMessageHandler(discardQtMessage);
+    qInstallMessageHandler(quietQtMessage);
     appVersion = versionFromInfo(mainInfoDictionary());
     const UseChoice choice = chooseUse(argumentList(argc, argv));
     switch (choice.use) {

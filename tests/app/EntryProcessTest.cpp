@@ -109,5 +109,16 @@ TEST_F(EntryProcessTest, UnknownArgumentsStartTheMenuBarApplication) {
     }
 }
 
+TEST_F(EntryProcessTest, WithoutADisplayTheMenuBarApplicationEndsWithAReason) {
+    QProcessEnvironment environment = home_.environment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("DISPLAY"), QStringLiteral(":999"));
+    const RunResult result = runBrimlet({}, environment);
+    EXPECT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_FALSE(result.err.isEmpty());
+}
+
 }  // namespace
 }  // namespace brimlet::test
