@@ -15,7 +15,7 @@
 #include "activity/CachedFileSystem.h"
 #include "activity/Signal.h"
 #include "activity/TokenEvent.h"
-#include "app/Clock.h"
+#include "base/Clock.h"
 
 class QTimer;
 

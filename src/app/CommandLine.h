@@ -11,6 +11,7 @@ enum class Use { LoginOn, LoginOff, SelfTest, MenuBar };
 struct UseChoice {
     Use use = Use::MenuBar;
     QString selfTestPath;  // only for Use::SelfTest
+    bool debug = false;    // --debug anywhere; only the menu-bar application acts on it
 };
 
 inline const QString defaultSelfTestPath = QStringLiteral("/tmp/brimlet.png");

@@ -7,9 +7,9 @@
 
 #include "app/AppVersion.h"
 #include "app/CommandLine.h"
-#include "app/ConsoleOutput.h"
 #include "app/InfoDictionary.h"
 #include "app/SelfTest.h"
+#include "base/ConsoleOutput.h"
 #include "login/LoginItem.h"
 #include "ui/AppDelegate.h"
 
@@ -51,10 +51,10 @@ int runSelfTestUse(int argc, char* argv[], const QString& out) {
     return runSelfTest(out);
 }
 
-int runMenuBar(int argc, char* argv[]) {
+int runMenuBar(int argc, char* argv[], bool debug) {
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    AppDelegate delegate;
+    AppDelegate delegate(appVersion, debug, createStatusItem);
     // The delegate hears about the finished launch from inside the running event loop, once.
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
     return QApplication::exec();
@@ -76,7 +76,7 @@ int runEntry(int argc, char* argv[]) {
         case Use::MenuBar:
             break;
     }
-    return runMenuBar(argc, argv);
+    return runMenuBar(argc, argv, choice.debug);
 }
 
 }  // namespace brimlet

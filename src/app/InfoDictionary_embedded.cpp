@@ -1,6 +1,6 @@
 #include "app/EmbeddedInfoPlist.h"
 #include "app/InfoDictionary.h"
-#include "app/PropertyList.h"
+#include "base/PropertyList.h"
 
 namespace brimlet {
 

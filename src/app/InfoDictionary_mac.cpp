@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/InfoDictionary.h"
-#include "app/PropertyList.h"
+#include "base/PropertyList.h"
 
 namespace brimlet {
 namespace {

@@ -9,8 +9,8 @@
 #include <QTimer>
 #include <chrono>
 
-#include "app/ConsoleOutput.h"
-#include "app/NumberFormat.h"
+#include "base/ConsoleOutput.h"
+#include "base/NumberFormat.h"
 #include "quota/QuotaPoller.h"
 #include "ui/GaugeRenderer.h"
 

@@ -3,7 +3,7 @@
 #include <QVariantList>
 #include <QVariantMap>
 
-#include "app/PropertyList.h"
+#include "base/PropertyList.h"
 
 namespace brimlet {
 

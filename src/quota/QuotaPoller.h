@@ -11,7 +11,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 #include "quota/Bucket.h"
 
 class QJsonValue;

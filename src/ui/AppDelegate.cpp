@@ -6,9 +6,8 @@
 #include <QTimeZone>
 #include <chrono>
 
-#include "app/AppVersion.h"
-#include "app/ConsoleOutput.h"
-#include "app/NumberFormat.h"
+#include "base/ConsoleOutput.h"
+#include "base/NumberFormat.h"
 #include "login/LoginItem.h"
 #include "ui/StatusMenu.h"
 
@@ -29,7 +28,8 @@ QString rectangle(const QRectF& r) {
 
 }  // namespace
 
-AppDelegate::AppDelegate() = default;
+AppDelegate::AppDelegate(QString version, bool debug, StatusItemFactory makeStatusItem)
+    : version_(std::move(version)), debug_(debug), makeStatusItem_(std::move(makeStatusItem)) {}
 
 AppDelegate::~AppDelegate() = default;
 
@@ -38,7 +38,7 @@ bool AppDelegate::isStale(const std::optional<QDateTime>& lastSuccess, const QDa
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
-    statusItem_ = createStatusItem(GaugeRenderer::width);
+    statusItem_ = makeStatusItem_(GaugeRenderer::width);
     const QPointer<AppDelegate> self(this);
     statusItem_->menuNeedsUpdate = [self] { return self ? self->menuNeedsUpdate() : MenuItems{}; };
     statusItem_->onAction = [self](MenuAction action) {
@@ -59,7 +59,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     connect(&animTimer_, &QTimer::timeout, this, &AppDelegate::animate);
     animTimer_.start(animationStep);
     render();
-    if (QCoreApplication::arguments().contains(QStringLiteral("--debug"))) {
+    if (debug_) {
         dumpPlacement();
     }
 }
@@ -88,7 +88,7 @@ MenuItems AppDelegate::menuNeedsUpdate() const {
     state.lastSuccess = poller_.lastSuccess();
     state.activity = activity_.signal();
     state.launchAtLogin = LoginItem::isEnabled();
-    state.version = appVersion;
+    state.version = version_;
     return buildStatusMenu(state, QTimeZone::systemTimeZone());
 }
 

@@ -20,8 +20,10 @@ class AppDelegate : public QObject {
     Q_OBJECT
 
   public:
-    // Creates the sources and the renderer; starts nothing.
-    AppDelegate();
+    // Creates the sources and the renderer; starts nothing. `version` is shown at the foot of the
+    // menu; `debug` asks for one placement dump on standard error after launching;
+    // `makeStatusItem` makes the platform's status item at launch.
+    AppDelegate(QString version, bool debug, StatusItemFactory makeStatusItem);
     ~AppDelegate() override;
 
     // Called once, from the running event loop, when launching is done.
@@ -40,6 +42,9 @@ class AppDelegate : public QObject {
     void toggleLogin();
     void dumpPlacement();
 
+    const QString version_;
+    const bool debug_;
+    const StatusItemFactory makeStatusItem_;
     std::unique_ptr<StatusItem> statusItem_;
     GaugeRenderer gauge_;
     QuotaPoller poller_;

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "app/Colours.h"
+#include "ui/Colours.h"
 
 namespace brimlet {
 namespace {
@@ -14,7 +14,6 @@ namespace {
 constexpr double trackOpacity = 0.7;
 constexpr double staleFillOpacity = 0.45;
 constexpr double idleDotOpacity = 0.55;
-constexpr double activeRate = 0.5;  // tokens per second a dot must exceed to light
 
 QColor withAlpha(QColor colour, double alpha) {
     colour.setAlphaF(static_cast<float>(alpha));
@@ -30,10 +29,6 @@ void fillRounded(QPainter& painter, const QRectF& rect, const QColor& colour) {
     path.addRoundedRect(rect, rx, ry);
     painter.setBrush(colour);
     painter.drawPath(path);
-}
-
-bool lit(double rate) {
-    return rate > activeRate;
 }
 
 }  // namespace
@@ -62,7 +57,7 @@ bool GaugeRenderer::advance() {
     const double dt = std::max<qint64>(0, lastTick_.msecsTo(now)) / 1000.0;
     lastTick_ = now;
     const double rate = std::max(activity.opusRate, activity.fableRate);
-    if (lit(rate)) {
+    if (isActiveRate(rate)) {
         phase_ += dt / pulsePeriod(rate);
         if (phase_ > 2) {
             phase_ -= 2;
@@ -120,7 +115,8 @@ void GaugeRenderer::drawDots(QPainter& painter) const {
     const double lowerY = upperY - (dotD + dotGap);
     const double pulseAlpha = 0.35 + 0.65 * std::abs(std::sin(std::numbers::pi * phase_));
     const auto dotColour = [pulseAlpha](double rate) {
-        return lit(rate) ? withAlpha(accent, pulseAlpha) : withAlpha(idleGreen, idleDotOpacity);
+        return isActiveRate(rate) ? withAlpha(accent, pulseAlpha)
+                                  : withAlpha(idleGreen, idleDotOpacity);
     };
     fillRounded(painter, QRectF(x, upperY, dotD, dotD), dotColour(activity.opusRate));
     fillRounded(painter, QRectF(x, lowerY, dotD, dotD), dotColour(activity.fableRate));

@@ -5,7 +5,7 @@
 #include <QList>
 
 #include "activity/Signal.h"
-#include "app/Clock.h"
+#include "base/Clock.h"
 #include "quota/Bucket.h"
 
 class QPainter;

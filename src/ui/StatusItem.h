@@ -43,7 +43,11 @@ class StatusItem {
     }
 };
 
-// The platform's status item, `length` points wide. One file per platform defines it.
+// Makes the status item, `length` points wide, once the application has launched.
+using StatusItemFactory = std::function<std::unique_ptr<StatusItem>(double length)>;
+
+// The platform's status item. One file per platform defines it, in the library of that
+// platform's item, so that the rest of the interface never depends on it.
 [[nodiscard]] std::unique_ptr<StatusItem> createStatusItem(double length);
 
 }  // namespace brimlet

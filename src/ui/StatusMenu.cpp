@@ -3,7 +3,7 @@
 #include <QLocale>
 #include <QStringList>
 
-#include "app/NumberFormat.h"
+#include "base/NumberFormat.h"
 
 namespace brimlet {
 namespace {
@@ -66,11 +66,11 @@ void addQuotaGroup(MenuItems& items, const MenuState& state, const QTimeZone& zo
 
 QString activityLine(const Signal& activity) {
     QStringList parts;
-    if (activity.opusRate > 0.5) {
+    if (isActiveRate(activity.opusRate)) {
         parts.append(QStringLiteral("Opus ") + printfWhole(activity.opusRate) +
                      QStringLiteral(" tok/s"));
     }
-    if (activity.fableRate > 0.5) {
+    if (isActiveRate(activity.fableRate)) {
         parts.append(QStringLiteral("Fable ") + printfWhole(activity.fableRate) +
                      QStringLiteral(" tok/s"));
     }

@@ -4,7 +4,7 @@
 #include <QTimeZone>
 #include <atomic>
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 
 namespace brimlet::test {
 

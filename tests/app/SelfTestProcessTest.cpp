@@ -5,11 +5,11 @@
 #include <QFileInfo>
 #include <QImage>
 
-#include "app/Colours.h"
 #include "support/BrimletProcess.h"
 #include "support/CredentialFile.h"
 #include "support/FakeUsageServer.h"
 #include "support/QtPrinters.h"
+#include "ui/Colours.h"
 
 namespace brimlet::test {
 namespace {

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <limits>
 
-#include "app/Colours.h"
 #include "support/QtPrinters.h"
 #include "support/RecordingPaintDevice.h"
+#include "ui/Colours.h"
 #include "ui/GaugeRenderer.h"
 
 namespace brimlet {

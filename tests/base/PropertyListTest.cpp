@@ -4,7 +4,7 @@
 
 #include "app/AppVersion.h"
 #include "app/EmbeddedInfoPlist.h"
-#include "app/PropertyList.h"
+#include "base/PropertyList.h"
 #include "support/QtPrinters.h"
 
 namespace brimlet {

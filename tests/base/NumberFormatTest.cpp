@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/NumberFormat.h"
+#include "base/NumberFormat.h"
 #include "support/QtPrinters.h"
 
 namespace brimlet {
