@@ -6,7 +6,6 @@
 #include <QNetworkRequest>
 #include <QPointer>
 #include <algorithm>
-#include <cmath>
 
 #include "quota/Credential.h"
 #include "quota/CredentialStore.h"
@@ -45,6 +44,7 @@ QuotaPoller::QuotaPoller()
 
 QuotaPoller::QuotaPoller(QUrl endpoint, Clock clock, std::chrono::milliseconds idleTimeout)
     : endpoint_(std::move(endpoint)), clock_(std::move(clock)), idleTimeout_(idleTimeout) {
+    timer_.setObjectName(QStringLiteral("nextPoll"));
     timer_.setSingleShot(true);
     // A coarse timer may be off by 5 %, nine seconds of a three-minute interval.
     timer_.setTimerType(Qt::PreciseTimer);
@@ -61,18 +61,8 @@ void QuotaPoller::refreshNow() {
     fetch();
 }
 
-std::optional<double> QuotaPoller::pendingPollInterval() const {
-    if (!timer_.isActive()) {
-        return std::nullopt;
-    }
-    return timer_.interval() / 1000.0;
-}
-
-void QuotaPoller::runPendingPoll() {
-    if (timer_.isActive()) {
-        timer_.stop();
-        fetch();
-    }
+std::chrono::milliseconds QuotaPoller::pollInterval(int backoffStep) {
+    return std::min<std::chrono::milliseconds>(baseInterval * (1 << backoffStep), maxInterval);
 }
 
 std::optional<QString> QuotaPoller::readToken() {
@@ -131,8 +121,7 @@ void QuotaPoller::finish(const std::optional<QList<Bucket>>& buckets,
 
 // The one member timer is the only pending poll: restarting it replaces the earlier one.
 void QuotaPoller::scheduleNext() {
-    const double seconds = std::min(baseInterval * std::pow(2.0, backoffStep_), maxInterval);
-    timer_.start(std::chrono::milliseconds(std::lround(seconds * 1000)));
+    timer_.start(pollInterval(backoffStep_));
 }
 
 }  // namespace brimlet

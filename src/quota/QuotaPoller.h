@@ -57,11 +57,9 @@ class QuotaPoller : public QObject {
     // scoped. Every defect of the body shows as fewer buckets, never as an error.
     [[nodiscard]] static QList<Bucket> parse(const QByteArray& body);
 
-    // Seconds until the pending next poll, or nothing when none is pending.
-    [[nodiscard]] std::optional<double> pendingPollInterval() const;
-    // Runs the pending next poll now, as its timer would, so tests need not wait minutes; does
-    // nothing when none is pending.
-    void runPendingPoll();
+    // The wait before the next poll after `backoffStep` failures in a row: 180 s, doubling per
+    // failure, at most 900 s.
+    [[nodiscard]] static std::chrono::milliseconds pollInterval(int backoffStep);
 
   private:
     void fetch();
@@ -72,8 +70,8 @@ class QuotaPoller : public QObject {
     [[nodiscard]] static std::optional<QString> readToken();
     [[nodiscard]] static std::optional<QDateTime> date(const QJsonValue& value);
 
-    static constexpr double baseInterval = 180;
-    static constexpr double maxInterval = 900;
+    static constexpr std::chrono::seconds baseInterval{180};
+    static constexpr std::chrono::seconds maxInterval{900};
     static constexpr int maxBackoffStep = 3;
 
     QUrl endpoint_;
@@ -83,7 +81,7 @@ class QuotaPoller : public QObject {
     std::optional<QDateTime> lastSuccess_;
     std::optional<QString> lastError_;
     int backoffStep_ = 0;
-    QTimer timer_;
+    QTimer timer_{this};  // the pending next poll: a child named "nextPoll", as tests find it
 };
 
 }  // namespace brimlet

@@ -2,10 +2,9 @@
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimeZone>
+#include <QTimer>
 #include <memory>
 
 #include "quota/QuotaPoller.h"
@@ -26,9 +25,6 @@ constexpr char token[] = "sk-ant-oat01-test token";
 const QByteArray oneBucket = R"({"limits": [{"kind": "session", "percent": 10}]})";
 const QByteArray twoBuckets =
     R"({"five_hour": {"utilization": 20}, "seven_day": {"utilization": 30}})";
-const QByteArray threeBuckets = R"({"limits": [
-    {"kind": "session", "percent": 1}, {"kind": "weekly_all", "percent": 2},
-    {"kind": "weekly_scoped", "percent": 3, "scope": {"model": {"display_name": "Opus"}}}]})";
 
 [[nodiscard]] QStringList labels(const QList<Bucket>& buckets) {
     QStringList result;
@@ -36,6 +32,22 @@ const QByteArray threeBuckets = R"({"limits": [
         result.append(bucket.label());
     }
     return result;
+}
+
+// The poller's own next-poll timer: tests read what it was set to and fire it early.
+[[nodiscard]] QTimer& nextPoll(QuotaPoller& poller) {
+    return *poller.findChild<QTimer*>(QStringLiteral("nextPoll"));
+}
+[[nodiscard]] std::optional<std::chrono::milliseconds> pendingWait(QuotaPoller& poller) {
+    const QTimer& timer = nextPoll(poller);
+    return timer.isActive() ? std::optional(timer.intervalAsDuration()) : std::nullopt;
+}
+
+TEST(QuotaPollerSchedule, DoublesFrom180SecondsPerFailureUpTo900) {
+    const std::chrono::seconds expected[] = {180s, 360s, 720s, 900s, 900s};
+    for (int step = 0; step < 5; ++step) {
+        EXPECT_EQ(QuotaPoller::pollInterval(step), expected[step]) << step;
+    }
 }
 
 // Each test gets a home folder of its own (the token is read from it), a clock it moves by hand
@@ -64,6 +76,14 @@ class QuotaPollerTest : public ::testing::Test {
         const int target = ++expectedUpdates_;
         return test::waitUntil([this, target] { return updates_ >= target; }) && updates_ == target;
     }
+    // Lets the pending next poll fire now, through its timer, and waits for its attempt.
+    [[nodiscard]] bool timerPollFinished(QuotaPoller& poller) {
+        if (!pendingWait(poller)) {
+            return false;
+        }
+        nextPoll(poller).start(0);
+        return attemptFinished();
+    }
 
     QTemporaryDir home_;
     QByteArray savedHome_;
@@ -73,19 +93,24 @@ class QuotaPollerTest : public ::testing::Test {
     FakeUsageServer server_;
 };
 
-TEST_F(QuotaPollerTest, SendsExactlyTheUsageRequest) {
+TEST_F(QuotaPollerTest, SendsExactlyTheUsageRequestAndRecordsEachSuccess) {
     giveToken();
-    server_.script({ScriptedAnswer::ok(oneBucket)});
+    server_.script({ScriptedAnswer::ok(oneBucket), ScriptedAnswer::ok(twoBuckets)});
     const auto poller = makePoller();
     poller->start();
     ASSERT_TRUE(attemptFinished());
+    EXPECT_EQ(labels(poller->buckets()), QStringList{"세션 (5시간)"});
+    now_ = now_.addSecs(180);
+    ASSERT_TRUE(timerPollFinished(*poller));
+    EXPECT_EQ(labels(poller->buckets()), (QStringList{"세션 (5시간)", "주간 전체"}));
+    EXPECT_EQ(poller->lastSuccess(), now_);
+    EXPECT_EQ(pendingWait(*poller), 180s);
 
-    ASSERT_EQ(server_.requests().size(), 1);
+    ASSERT_EQ(server_.requests().size(), 2);
     const auto& request = server_.requests().first();
     EXPECT_EQ(request.requestLine, "GET /api/oauth/usage HTTP/1.1");
     EXPECT_EQ(request.header("Authorization"), QByteArray("Bearer ") + token);
     EXPECT_EQ(request.header("anthropic-beta"), "oauth-2025-04-20");
-    EXPECT_EQ(request.header("Content-Length"), std::nullopt);
     EXPECT_TRUE(request.body.isEmpty());
     // Beyond our two, only what Qt's HTTP layer itself always sends.
     const QList<QByteArray> allowed{"Host",       "Authorization",   "anthropic-beta",
@@ -96,108 +121,52 @@ TEST_F(QuotaPollerTest, SendsExactlyTheUsageRequest) {
     }
 }
 
-TEST_F(QuotaPollerTest, EachSuccessReplacesTheBuckets) {
-    giveToken();
-    server_.script({ScriptedAnswer::ok(oneBucket), ScriptedAnswer::ok(twoBuckets),
-                    ScriptedAnswer::ok(threeBuckets)});
-    const auto poller = makePoller();
-    const QStringList expected[] = {
-        {"세션 (5시간)"},
-        {"세션 (5시간)", "주간 전체"},
-        {"세션 (5시간)", "주간 전체", "Opus 주간"},
-    };
-    poller->start();
-    for (const auto& labelsOfPoll : expected) {
-        SCOPED_TRACE(labelsOfPoll.join(u',').toStdString());
-        ASSERT_TRUE(attemptFinished());
-        EXPECT_EQ(labels(poller->buckets()), labelsOfPoll);
-        EXPECT_EQ(poller->lastSuccess(), now_);
-        EXPECT_EQ(poller->lastError(), std::nullopt);
-        EXPECT_EQ(poller->pendingPollInterval(), 180.0);
-        now_ = now_.addSecs(180);
-        poller->runPendingPoll();
-    }
-}
-
-TEST_F(QuotaPollerTest, FailedAnswersKeepTheLastGoodBuckets) {
+// Every failure keeps the last good buckets and their time; a transport failure carries the
+// network stack's own text (no message below), never a status or the format message.
+TEST_F(QuotaPollerTest, FailuresKeepTheLastGoodBucketsAndSayWhy) {
     giveToken();
     const struct {
         const char* name;
         ScriptedAnswer answer;
-        QString message;
+        std::optional<QString> message;
     } cases[] = {
         {"401", ScriptedAnswer::withStatus(401), QStringLiteral("HTTP 401")},
-        {"500", ScriptedAnswer::withStatus(500), QStringLiteral("HTTP 500")},
         {"404 with a valid body", ScriptedAnswer::withStatus(404, twoBuckets),
          QStringLiteral("HTTP 404")},
+        {"redirect", ScriptedAnswer::redirect(302, server_.url()), QStringLiteral("HTTP 302")},
         {"empty 200", ScriptedAnswer::ok({}), QStringLiteral("응답 형식이 바뀜")},
         {"200 not JSON", ScriptedAnswer::ok("<html>busy</html>"),
          QStringLiteral("응답 형식이 바뀜")},
+        {"never answers", ScriptedAnswer::never(), std::nullopt},
+        // A status line came, but the body did not: still a transfer failure, not a format change.
+        {"body cut off",
+         ScriptedAnswer::rawBytes("HTTP/1.1 200 OK\r\nContent-Length: 500\r\n"
+                                  "Connection: close\r\n\r\n{\"five_hour\""),
+         std::nullopt},
+        {"not HTTP", ScriptedAnswer::rawBytes("SSH-2.0-OpenSSH_9.2\r\n"), std::nullopt},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         server_.script({ScriptedAnswer::ok(oneBucket), c.answer});
         const QDateTime successAt = now_;
-        const auto poller = makePoller();
+        const auto poller = makePoller(server_.url(), 300ms);
         poller->start();
         ASSERT_TRUE(attemptFinished());
         now_ = now_.addSecs(180);
-        poller->runPendingPoll();
-        ASSERT_TRUE(attemptFinished());
-        EXPECT_EQ(poller->lastError(), c.message);
+        ASSERT_TRUE(timerPollFinished(*poller));
+        ASSERT_TRUE(poller->lastError().has_value());
+        if (c.message) {
+            EXPECT_EQ(poller->lastError(), c.message);
+        } else {
+            EXPECT_FALSE(poller->lastError()->isEmpty());
+            EXPECT_FALSE(poller->lastError()->startsWith(QStringLiteral("HTTP")));
+            EXPECT_NE(poller->lastError(), QStringLiteral("응답 형식이 바뀜"));
+        }
         EXPECT_EQ(labels(poller->buckets()), QStringList{"세션 (5시간)"});
         EXPECT_EQ(poller->lastSuccess(), successAt);
-        EXPECT_EQ(poller->pendingPollInterval(), 360.0);
+        EXPECT_EQ(pendingWait(*poller), 360s);
     }
-}
-
-TEST_F(QuotaPollerTest, RedirectsAreReportedAndNotFollowed) {
-    giveToken();
-    FakeUsageServer elsewhere;
-    elsewhere.script({ScriptedAnswer::ok(oneBucket)});
-    for (const int status : {301, 302, 303, 307, 308}) {
-        SCOPED_TRACE(status);
-        server_.script({ScriptedAnswer::redirect(status, elsewhere.url())});
-        const auto poller = makePoller();
-        poller->start();
-        ASSERT_TRUE(attemptFinished());
-        EXPECT_EQ(poller->lastError(), QStringLiteral("HTTP %1").arg(status));
-        EXPECT_TRUE(poller->buckets().isEmpty());
-    }
-    EXPECT_TRUE(elsewhere.requests().isEmpty());
-}
-
-TEST_F(QuotaPollerTest, TransportFailuresCarryTheNetworkStacksOwnText) {
-    giveToken();
-    QTcpServer closed;
-    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
-    const auto refusing = QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort());
-    closed.close();
-
-    const struct {
-        const char* name;
-        std::optional<ScriptedAnswer> answer;  // nothing: no server at all
-    } cases[] = {
-        {"connection refused", std::nullopt},
-        {"never answers", ScriptedAnswer::never()},
-        // A status line came, but the body did not: still a transfer failure, not a format change.
-        {"body cut off", ScriptedAnswer::rawBytes("HTTP/1.1 200 OK\r\nContent-Length: 500\r\n"
-                                                  "Connection: close\r\n\r\n{\"five_hour\"")},
-        {"not HTTP", ScriptedAnswer::rawBytes("SSH-2.0-OpenSSH_9.2\r\n")},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        server_.script({c.answer.value_or(ScriptedAnswer())});
-        const auto poller = makePoller(c.answer ? server_.url() : QUrl(refusing), 300ms);
-        poller->start();
-        ASSERT_TRUE(attemptFinished());
-        ASSERT_TRUE(poller->lastError().has_value());
-        EXPECT_FALSE(poller->lastError()->isEmpty());
-        EXPECT_FALSE(poller->lastError()->startsWith(QStringLiteral("HTTP ")));
-        EXPECT_NE(poller->lastError(), QStringLiteral("응답 형식이 바뀜"));
-        EXPECT_EQ(poller->lastSuccess(), std::nullopt);
-        EXPECT_EQ(poller->pendingPollInterval(), 360.0);
-    }
+    EXPECT_EQ(server_.requests().size(), 2 * std::size(cases));  // the redirect not followed
 }
 
 TEST_F(QuotaPollerTest, WithoutATokenNothingIsSentAndTheNextPollReadsItAgain) {
@@ -208,11 +177,10 @@ TEST_F(QuotaPollerTest, WithoutATokenNothingIsSentAndTheNextPollReadsItAgain) {
     EXPECT_EQ(updates_, 1);
     ++expectedUpdates_;
     EXPECT_EQ(poller->lastError(), QStringLiteral("키체인에서 토큰을 못 읽음"));
-    EXPECT_EQ(poller->pendingPollInterval(), 360.0);
+    EXPECT_EQ(pendingWait(*poller), 360s);
 
     giveToken();
-    poller->runPendingPoll();
-    ASSERT_TRUE(attemptFinished());
+    ASSERT_TRUE(timerPollFinished(*poller));
     ASSERT_EQ(server_.requests().size(), 1);
     EXPECT_EQ(server_.requests().first().header("Authorization"), QByteArray("Bearer ") + token);
     EXPECT_EQ(poller->lastError(), std::nullopt);
@@ -223,25 +191,25 @@ TEST_F(QuotaPollerTest, BacksOffWhileFailingAndRefreshNowStartsOver) {
     const auto fail = ScriptedAnswer::withStatus(503);
     const auto success = ScriptedAnswer::ok(oneBucket);
     server_.script({fail, fail, fail, fail, success, fail, fail, fail, fail, success});
-    const auto start = &QuotaPoller::start;
-    const auto timer = &QuotaPoller::runPendingPoll;
-    const auto refresh = &QuotaPoller::refreshNow;
+    enum Attempt { start, timer, refresh };
     const struct {
-        void (QuotaPoller::*attempt)();
-        double nextInterval;
+        Attempt attempt;
+        int backoffStep;  // after the attempt
     } steps[] = {
-        {start, 360}, {timer, 720}, {timer, 900}, {timer, 900},   {timer, 180},
-        {timer, 360}, {timer, 720}, {timer, 900}, {refresh, 360}, {refresh, 180},
+        {start, 1}, {timer, 2}, {timer, 3}, {timer, 3},   {timer, 0},
+        {timer, 1}, {timer, 2}, {timer, 3}, {refresh, 1}, {refresh, 0},
     };
     const auto poller = makePoller();
     for (const auto& step : steps) {
         SCOPED_TRACE(server_.requests().size());
-        (poller.get()->*step.attempt)();
-        if (step.attempt == refresh) {
-            EXPECT_EQ(poller->pendingPollInterval(), std::nullopt) << "old timer still pending";
+        if (step.attempt == timer) {
+            ASSERT_TRUE(timerPollFinished(*poller));
+        } else {
+            step.attempt == start ? poller->start() : poller->refreshNow();
+            EXPECT_EQ(pendingWait(*poller), std::nullopt) << "old timer still pending";
+            ASSERT_TRUE(attemptFinished());
         }
-        ASSERT_TRUE(attemptFinished());
-        EXPECT_EQ(poller->pendingPollInterval(), step.nextInterval);
+        EXPECT_EQ(pendingWait(*poller), QuotaPoller::pollInterval(step.backoffStep));
     }
     EXPECT_EQ(server_.requests().size(), std::size(steps));
 }
@@ -255,14 +223,13 @@ TEST_F(QuotaPollerTest, RefreshNowWhileARequestIsInFlightRecordsBoth) {
     ASSERT_TRUE(test::waitUntil([this] { return updates_ >= 2; }));
     EXPECT_FALSE(test::waitUntil([this] { return updates_ > 2; }, 100ms));
     EXPECT_EQ(server_.requests().size(), 2);
-    EXPECT_TRUE(poller->pendingPollInterval().has_value());
+    EXPECT_TRUE(pendingWait(*poller).has_value());
 }
 
-TEST_F(QuotaPollerTest, DestroyedPollerIsNeverCalledBack) {
+// A request in flight still completes, but its completion reaches nothing.
+TEST_F(QuotaPollerTest, ADestroyedPollerIsNeverCalledBack) {
     giveToken();
     server_.script({ScriptedAnswer::ok(oneBucket)});
-
-    // A request in flight still completes, but its completion reaches nothing.
     auto inFlight = makePoller();
     inFlight->start();
     const auto* network = QCoreApplication::instance()->findChild<QNetworkAccessManager*>();
@@ -276,15 +243,6 @@ TEST_F(QuotaPollerTest, DestroyedPollerIsNeverCalledBack) {
     QCoreApplication::processEvents();
     EXPECT_EQ(server_.requests().size(), 1);
     EXPECT_EQ(updates_, 0);
-
-    // A pending next poll goes with its poller.
-    auto pending = makePoller();
-    pending->start();
-    ASSERT_TRUE(attemptFinished());
-    ASSERT_TRUE(pending->pendingPollInterval().has_value());
-    pending.reset();
-    EXPECT_FALSE(test::waitUntil([this] { return server_.requests().size() > 2; }, 50ms));
-    EXPECT_EQ(updates_, 1);
 }
 
 }  // namespace
