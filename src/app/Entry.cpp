@@ -8,7 +8,9 @@
 #include "app/AppVersion.h"
 #include "app/CommandLine.h"
 #include "app/InfoDictionary.h"
+#include "app/QuitOnSignals.h"
 #include "app/SelfTest.h"
+#include "app/SessionClaim.h"
 #include "base/ConsoleOutput.h"
 #include "login/LoginItem.h"
 #include "ui/AppDelegate.h"
@@ -35,8 +37,17 @@ QStringList argumentList(int argc, char* argv[]) {
     return arguments;
 }
 
-int runLoginSwitch(int argc, char* argv[], bool enable) {
-    const QCoreApplication application(argc, argv);  // gives LoginItem the executable's path
+// What Qt is given of the command line: the program name only. Qt would otherwise take options
+// such as -platform or -style from it, and Brimlet's switches are its only arguments.
+struct QtArguments {
+    explicit QtArguments(char* programName) : argv{programName, nullptr} {}
+    int argc = 1;
+    char* argv[2];
+};
+
+int runLoginSwitch(char* programName, bool enable) {
+    QtArguments qt(programName);
+    const QCoreApplication application(qt.argc, qt.argv);  // LoginItem needs the program's path
     if (const std::optional<QString> error = LoginItem::set(enable)) {
         printLine(QStringLiteral("로그인 항목 실패 — ") + *error);
         return 1;
@@ -46,14 +57,22 @@ int runLoginSwitch(int argc, char* argv[], bool enable) {
     return 0;
 }
 
-int runSelfTestUse(int argc, char* argv[], const QString& out) {
-    const QCoreApplication application(argc, argv);
+int runSelfTestUse(char* programName, const QString& out) {
+    QtArguments qt(programName);
+    const QCoreApplication application(qt.argc, qt.argv);
     return runSelfTest(out);
 }
 
-int runMenuBar(int argc, char* argv[], bool debug) {
-    QApplication application(argc, argv);
+int runMenuBar(char* programName, bool debug) {
+    QtArguments qt(programName);
+    QApplication application(qt.argc, qt.argv);
+    const std::optional<SessionClaim> claim = SessionClaim::take();
+    if (!claim) {
+        printLine(QStringLiteral("Brimlet이 이미 실행 중입니다"));
+        return 0;
+    }
     QApplication::setQuitOnLastWindowClosed(false);
+    const QuitOnSignals quitOnSignals;
     AppDelegate delegate(appVersion, debug, createStatusItem);
     // The delegate hears about the finished launch from inside the running event loop, once.
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
@@ -66,17 +85,20 @@ int runEntry(int argc, char* argv[]) {
     qInstallMessageHandler(quietQtMessage);
     appVersion = versionFromInfo(mainInfoDictionary());
     const UseChoice choice = chooseUse(argumentList(argc, argv));
+    // A program started with an empty argument list still needs a name for Qt.
+    char fallbackName[] = "brimlet";
+    char* const programName = argc > 0 && argv[0] != nullptr ? argv[0] : fallbackName;
     switch (choice.use) {
         case Use::LoginOn:
-            return runLoginSwitch(argc, argv, true);
+            return runLoginSwitch(programName, true);
         case Use::LoginOff:
-            return runLoginSwitch(argc, argv, false);
+            return runLoginSwitch(programName, false);
         case Use::SelfTest:
-            return runSelfTestUse(argc, argv, choice.selfTestPath);
+            return runSelfTestUse(programName, choice.selfTestPath);
         case Use::MenuBar:
             break;
     }
-    return runMenuBar(argc, argv, choice.debug);
+    return runMenuBar(programName, choice.debug);
 }
 
 }  // namespace brimlet

@@ -3,13 +3,13 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QTimer>
 #include <chrono>
 
 #include "base/ConsoleOutput.h"
+#include "base/FileWrite.h"
 #include "base/NumberFormat.h"
 #include "quota/QuotaPoller.h"
 #include "ui/GaugeRenderer.h"
@@ -87,16 +87,15 @@ QImage drawGauge(const QList<Bucket>& buckets) {
     return bitmap;
 }
 
-// Encodes and writes the PNG, creating or replacing the file in place.
+// Encodes and writes the PNG, creating or replacing the file in place. Only a regular file is
+// written: a FIFO at the path would otherwise hold the run until someone reads it.
 bool savePng(const QImage& bitmap, const QString& out) {
     QByteArray png;
     QBuffer buffer(&png);
     if (!buffer.open(QIODevice::WriteOnly) || !bitmap.save(&buffer, "PNG")) {
         return false;
     }
-    QFile file(out);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(png) == png.size() &&
-           file.flush();
+    return !writeFileInPlace(out, png).has_value();
 }
 
 }  // namespace

@@ -124,6 +124,10 @@ class Writer {
                 case u'>':
                     out += QStringLiteral("&gt;");
                     break;
+                case u'\r':
+                    // A reader turns a raw carriage return into a line feed.
+                    out += QStringLiteral("&#13;");
+                    break;
                 default:
                     out += c;
             }

@@ -1,15 +1,12 @@
 #include "login/AgentFile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
+
+#include "base/FileWrite.h"
 
 namespace brimlet {
 namespace {
@@ -22,34 +19,6 @@ QString describe(const QString& path, const std::error_code& error) {
     return path + QStringLiteral(": ") + QString::fromLocal8Bit(error.message().c_str());
 }
 
-// Creates or replaces the file in place: an existing file keeps its identity (no atomic rename).
-std::optional<QString> writeInPlace(const QString& path, const QByteArray& bytes) {
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return describe(path, std::error_code(errno, std::generic_category()));
-    }
-    const char* data = bytes.constData();
-    auto left = static_cast<std::size_t>(bytes.size());
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, left);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            const std::error_code error(written < 0 ? errno : EIO, std::generic_category());
-            ::close(fd);
-            return describe(path, error);
-        }
-        data += written;
-        left -= static_cast<std::size_t>(written);
-    }
-    if (::close(fd) != 0) {
-        return describe(path, std::error_code(errno, std::generic_category()));
-    }
-    return std::nullopt;
-}
-
 }  // namespace
 
 AgentFile::AgentFile(QString path, ContentBuilder content, std::function<QString()> executable)
@@ -57,8 +26,9 @@ AgentFile::AgentFile(QString path, ContentBuilder content, std::function<QString
 
 bool AgentFile::isEnabled() const {
     std::error_code error;
-    // A dangling link or a directory counts as well: anything at the path means on.
-    return std::filesystem::symlink_status(nativePath(path_), error).type() !=
+    // Anything at the path means on, a directory too; a link counts by what it leads to, as the
+    // session reading the entry follows it, so a link to nowhere starts nothing and is off.
+    return std::filesystem::status(nativePath(path_), error).type() !=
                std::filesystem::file_type::not_found &&
            !error;
 }
@@ -78,7 +48,12 @@ std::optional<QString> AgentFile::enable() const {
     if (content.error) {
         return content.error;
     }
-    return writeInPlace(path_, content.bytes);
+    // Writing through a link to nowhere would create its target, wherever that is: the link goes
+    // and a plain file takes its place. A link to an existing file is written through, in place.
+    if (std::filesystem::is_symlink(nativePath(path_), error) && !isEnabled()) {
+        std::filesystem::remove(nativePath(path_), error);
+    }
+    return writeFileInPlace(path_, content.bytes);
 }
 
 std::optional<QString> AgentFile::disable() const {

@@ -57,6 +57,7 @@ class AgentFileTest : public testing::TestWithParam<Mechanism> {
 };
 
 TEST_P(AgentFileTest, EnablingCreatesTheFolderAndWritesTheSameFileTwice) {
+    EXPECT_EQ(agent().set(false), std::nullopt);  // nothing there: success, disk untouched
     ASSERT_FALSE(QFileInfo::exists(folder()));
     EXPECT_FALSE(agent().isEnabled());
     EXPECT_EQ(agent().set(true), std::nullopt);
@@ -67,12 +68,6 @@ TEST_P(AgentFileTest, EnablingCreatesTheFolderAndWritesTheSameFileTwice) {
     EXPECT_TRUE(agent().isEnabled());
 }
 
-TEST_P(AgentFileTest, DisablingWithNothingThereSucceedsWithoutTouchingTheDisk) {
-    EXPECT_EQ(agent().set(false), std::nullopt);
-    EXPECT_FALSE(QFileInfo::exists(folder()));
-    EXPECT_FALSE(agent().isEnabled());
-}
-
 TEST_P(AgentFileTest, AnythingAtThePathCountsAsOnAndDisablingRemovesIt) {
     makeFile(path(), "someone else's content");
     EXPECT_TRUE(agent().isEnabled());
@@ -80,11 +75,21 @@ TEST_P(AgentFileTest, AnythingAtThePathCountsAsOnAndDisablingRemovesIt) {
     EXPECT_FALSE(QFileInfo::exists(path()));
     EXPECT_FALSE(agent().isEnabled());
 
-    // A link to nowhere is something, and removing it leaves its target's folder alone.
-    ASSERT_TRUE(QFile::link(home_.filePath("missing-target"), path()));
+    // A link counts by what it leads to: to nowhere it starts nothing and is off, and enabling
+    // replaces it rather than creating its target. Disabling removes a link, never its target.
+    const QString target = home_.filePath("target");
+    ASSERT_TRUE(QFile::link(target, path()));
+    EXPECT_FALSE(agent().isEnabled());
+    EXPECT_EQ(agent().set(true), std::nullopt);
+    EXPECT_FALSE(QFileInfo(path()).isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(target));
+    ASSERT_TRUE(QFile::remove(path()));
+    makeFile(target, "kept");
+    ASSERT_TRUE(QFile::link(target, path()));
     EXPECT_TRUE(agent().isEnabled());
     EXPECT_EQ(agent().set(false), std::nullopt);
     EXPECT_FALSE(QFileInfo(path()).isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(target));
 
     ASSERT_TRUE(QDir().mkpath(path()));
     EXPECT_TRUE(agent().isEnabled());
@@ -138,16 +143,12 @@ INSTANTIATE_TEST_SUITE_P(BothFileMechanisms, AgentFileTest, testing::ValuesIn(me
 TEST(LaunchAgentTest, AnExecutablePathXmlCannotCarryFailsAfterTheFolderIsMade) {
     QTemporaryDir home;
     const QString path = launchAgentPath(home.path());
+    EXPECT_EQ(path, home.path() + QStringLiteral("/Library/LaunchAgents/com.zorvan.brimlet.plist"));
     const AgentFile agent(path, launchAgentContent, [] { return QStringLiteral("/tmp/a\x01"); });
     const std::optional<QString> error = agent.set(true);
     ASSERT_TRUE(error);
     EXPECT_TRUE(QFileInfo(QFileInfo(path).path()).isDir());
     EXPECT_FALSE(QFileInfo::exists(path));
-}
-
-TEST(LaunchAgentTest, LivesInTheUsersLaunchAgentsFolder) {
-    EXPECT_EQ(launchAgentPath(QStringLiteral("/Users/kim")),
-              QStringLiteral("/Users/kim/Library/LaunchAgents/com.zorvan.brimlet.plist"));
 }
 
 }  // namespace
