@@ -70,10 +70,6 @@ QString execValue(const QString& path) {
     return escapeStringValue(execArgument(path));
 }
 
-QString tryExecValue(const QString& path) {
-    return escapeStringValue(path);
-}
-
 AgentContent autostartEntryContent(const QString& executable) {
     const QString entry = QStringLiteral(
                               "[Desktop Entry]\n"
@@ -83,7 +79,8 @@ AgentContent autostartEntryContent(const QString& executable) {
                               "Comment=Claude Code 사용량 게이지\n"
                               "Exec=") +
                           execValue(executable) + QStringLiteral("\nTryExec=") +
-                          tryExecValue(executable) +
+                          // a plain path, not a command line: no quotes, spaces as they are
+                          escapeStringValue(executable) +
                           QStringLiteral(
                               "\n"
                               "Terminal=false\n"

@@ -17,10 +17,6 @@ namespace brimlet {
 // either way, and then escaped once more as the key's string value.
 [[nodiscard]] QString execValue(const QString& path);
 
-// The TryExec value naming `path`. TryExec holds a plain path, not a command line: no quotes and
-// no field codes, only the escapes of a string value, so spaces stay as they are.
-[[nodiscard]] QString tryExecValue(const QString& path);
-
 // A desktop entry that starts `executable` with no arguments when the session starts. Its
 // TryExec names the same file, so a session skips the entry once that program is gone.
 [[nodiscard]] AgentContent autostartEntryContent(const QString& executable);
