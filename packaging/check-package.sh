@@ -11,7 +11,7 @@ deb=$(realpath "$1")
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 scratch=$(mktemp -d)
 server=""
-trap '[[ -n $server ]] && kill "$server"; rm -rf "$scratch"' EXIT
+trap '[[ -n $server ]] && kill "$server" 2>/dev/null; rm -rf "$scratch"' EXIT
 fail() {
     echo "check-package: $*" >&2
     exit 1
@@ -61,6 +61,7 @@ if grep -qF "http://127.0.0.1:47613/api/oauth/usage" "$program"; then
         (: </dev/tcp/127.0.0.1/47613) 2>/dev/null && break
         sleep 0.1
     done
+    kill -0 "$server" 2>/dev/null || fail "the stand-in usage service could not take port 47613"
     expected=$'잔량 파싱 성공 — 1줄\n  세션 (5시간) : 사용 25% / 남음 75% / 리셋 2026-12-05T15:00:00Z'
 fi
 out=$(cd "$scratch" && HOME="$home" "$program" --selftest gauge.png) &&
