@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Brimlet set-up for Debian 12 and Ubuntu 22.04 or later. Installs what is missing (apt-get,
-# through sudo when not root), builds, then starts Brimlet or runs the whole test suite.
+# through sudo when not root), builds, then starts Brimlet, runs the whole test suite or makes the
+# Debian package.
 #
 #   ./setup.sh start            build and start Brimlet (a copy already running is restarted)
 #   ./setup.sh test             build the test configuration and run every test
 #   ./setup.sh test --sanitize  the same under AddressSanitizer and UBSan, in build-asan/
+#   ./setup.sh package          build the Release package build-package/brimlet_<version>_<arch>.deb
+#   ./setup.sh package --check  the same, then check the package as CI does
 #
-# Both are safe to run again: nothing is installed twice and an unchanged tree builds in seconds.
+# All are safe to run again: nothing is installed twice and an unchanged tree builds in seconds.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 
@@ -14,15 +17,19 @@ cd "$(dirname "${BASH_SOURCE[0]}")"
 readonly test_usage_url="http://127.0.0.1:47613/api/oauth/usage"
 readonly packages=(cmake ninja-build g++ ccache qt6-base-dev qt6-qpa-plugins libgtest-dev
     libgmock-dev libbenchmark-dev dbus)
+# CPack's Debian generator computes the dependencies with dpkg-shlibdeps, which needs file.
+readonly package_tools=(dpkg-dev file)
+# What packaging/check-package.sh runs: the validators, man, and a stand-in usage service.
+readonly check_tools=(desktop-file-utils appstream man-db python3)
 
 usage() {
-    echo "usage: $0 start | test [--sanitize]" >&2
+    echo "usage: $0 start | test [--sanitize] | package [--check]" >&2
     exit 2
 }
 
 install_missing() {
     local missing=()
-    for package in "${packages[@]}"; do
+    for package in "${packages[@]}" "$@"; do
         if [[ "$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null)" != installed ]]; then
             missing+=("$package")
         fi
@@ -37,14 +44,14 @@ install_missing() {
 }
 
 build() {
-    local dir=$1
-    shift
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    local dir=$1 type=$2
+    shift 2
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@" >/dev/null
     cmake --build "$dir" -j "$(nproc)"
 }
 
 start() {
-    build build -DBRIMLET_BUILD_TESTS=OFF -DBRIMLET_BUILD_BENCH=OFF
+    build build RelWithDebInfo -DBRIMLET_BUILD_TESTS=OFF -DBRIMLET_BUILD_BENCH=OFF
     local program
     program="$(pwd)/build/brimlet"
     pkill -x -f "$program" 2>/dev/null && sleep 0.5 || true
@@ -64,12 +71,33 @@ run_tests() {
     elif [[ -n "${1:-}" ]]; then
         usage
     fi
-    build "$dir" -DBRIMLET_USAGE_URL="$test_usage_url" "${flags[@]}"
+    build "$dir" RelWithDebInfo -DBRIMLET_USAGE_URL="$test_usage_url" "${flags[@]}"
     ctest --test-dir "$dir" --output-on-failure -j "$(nproc)"
+}
+
+# The release package always asks the real usage service (-U drops a URL left in the cache) and is
+# built with Debian's hardening flags; its debug information is left out, the binary stripped.
+package() {
+    local check=$1
+    local -x DEB_BUILD_MAINT_OPTIONS=hardening=+all DEB_CXXFLAGS_MAINT_STRIP=-g
+    build build-package Release -UBRIMLET_USAGE_URL -DBRIMLET_BUILD_TESTS=OFF \
+        -DBRIMLET_BUILD_BENCH=OFF \
+        -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+        -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)"
+    rm -f build-package/brimlet_*.deb
+    (cd build-package && cpack >/dev/null)
+    local deb
+    deb=$(echo build-package/brimlet_*.deb)
+    echo "Built $deb: install it with  sudo apt install ./$deb"
+    [[ -z "$check" ]] || packaging/check-package.sh "$deb"
 }
 
 case "${1:-}" in
     start) install_missing && start ;;
     test) install_missing && run_tests "${2:-}" ;;
+    package)
+        [[ -z "${2:-}" || "$2" == --check ]] || usage
+        install_missing "${package_tools[@]}" ${2:+"${check_tools[@]}"} && package "${2:-}"
+        ;;
     *) usage ;;
 esac

@@ -1,24 +1,36 @@
 #include "login/XdgAutostart.h"
 
 #include <QDir>
+#include <algorithm>
 
 #include "login/LaunchAgent.h"
 
 namespace brimlet {
 namespace {
 
-// Inside a quoted Exec argument these four need a backslash, and % starts a field code.
-QString quoteArgument(const QString& path) {
-    QString quoted = QStringLiteral("\"");
+// The characters that make an Exec argument need quotes; control characters are quoted as well,
+// since parsers differ on what separates arguments.
+bool needsQuotes(const QString& path) {
+    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    return path.isEmpty() || std::any_of(path.cbegin(), path.cend(), [](QChar c) {
+               return c.unicode() < 0x20 || reserved.contains(c);
+           });
+}
+
+// % starts a field code anywhere; inside quotes four more characters need a backslash. A plain
+// path stays plain, so an installed program reads Exec=/usr/bin/brimlet.
+QString execArgument(const QString& path) {
+    const bool quote = needsQuotes(path);
+    QString argument = quote ? QStringLiteral("\"") : QString();
     for (const QChar c : path) {
-        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\') {
-            quoted += u'\\';
+        if (quote && (c == u'"' || c == u'`' || c == u'$' || c == u'\\')) {
+            argument += u'\\';
         } else if (c == u'%') {
-            quoted += u'%';
+            argument += u'%';
         }
-        quoted += c;
+        argument += c;
     }
-    return quoted + u'"';
+    return quote ? argument + u'"' : argument;
 }
 
 // The escapes of a desktop entry's string values, applied after the argument quoting.
@@ -54,8 +66,8 @@ QString autostartEntryPath(const QProcessEnvironment& environment, const QString
     return config + QStringLiteral("/autostart/") + agentLabel + QStringLiteral(".desktop");
 }
 
-QString quotedExecArgument(const QString& path) {
-    return escapeStringValue(quoteArgument(path));
+QString execValue(const QString& path) {
+    return escapeStringValue(execArgument(path));
 }
 
 AgentContent autostartEntryContent(const QString& executable) {
@@ -66,7 +78,9 @@ AgentContent autostartEntryContent(const QString& executable) {
                               "Name=Brimlet\n"
                               "Comment=Claude Code 사용량 게이지\n"
                               "Exec=") +
-                          quotedExecArgument(executable) +
+                          execValue(executable) + QStringLiteral("\nTryExec=") +
+                          // a plain path, not a command line: no quotes, spaces as they are
+                          escapeStringValue(executable) +
                           QStringLiteral(
                               "\n"
                               "Terminal=false\n"

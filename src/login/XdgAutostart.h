@@ -12,11 +12,13 @@ namespace brimlet {
 [[nodiscard]] QString autostartEntryPath(const QProcessEnvironment& environment,
                                          const QString& home);
 
-// `path` as one argument of a desktop entry's Exec key: double-quoted with the characters that
-// need it escaped, % doubled, and then escaped once more as the key's string value.
-[[nodiscard]] QString quotedExecArgument(const QString& path);
+// The Exec value that starts `path` with no arguments: the path as it is when it holds nothing
+// the Exec syntax reserves, else double-quoted with the characters that need it escaped; % doubled
+// either way, and then escaped once more as the key's string value.
+[[nodiscard]] QString execValue(const QString& path);
 
-// A desktop entry that starts `executable` with no arguments when the session starts.
+// A desktop entry that starts `executable` with no arguments when the session starts. Its
+// TryExec names the same file, so a session skips the entry once that program is gone.
 [[nodiscard]] AgentContent autostartEntryContent(const QString& executable);
 
 }  // namespace brimlet

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include "login/XdgAutostart.h"
 #include "support/BrimletProcess.h"
 #include "support/PrivateBus.h"
 #include "support/QtPrinters.h"
@@ -61,8 +62,8 @@ TEST_F(EntryProcessTest, TheAutostartEntryStartsThisExecutable) {
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
     const QByteArray text = entry.readAll();
     const QString executable = QFileInfo(brimletBinary()).canonicalFilePath();
-    EXPECT_TRUE(text.contains(QByteArray("\nExec=\"" + executable.toUtf8() + "\"\n")))
-        << text.toStdString();
+    const QString lines = "\nExec=" + execValue(executable) + "\nTryExec=" + executable + u'\n';
+    EXPECT_TRUE(text.contains(lines.toUtf8())) << text.toStdString();
     EXPECT_TRUE(text.startsWith("[Desktop Entry]\nType=Application\n"));
 }
 

@@ -6,22 +6,23 @@
 namespace brimlet {
 namespace {
 
-TEST(XdgAutostartTest, QuotesTheExecutableForTheExecKey) {
+TEST(XdgAutostartTest, QuotesTheExecutableForTheExecKeyWhenItNeedsQuotes) {
     const struct {
         QString path;
         QString exec;
     } cases[] = {
-        {"/usr/bin/brimlet", R"("/usr/bin/brimlet")"},
+        {"/usr/bin/brimlet", "/usr/bin/brimlet"},
         {"/home/kim/My Apps/brimlet", R"("/home/kim/My Apps/brimlet")"},
         {R"(/opt/"q"/brimlet)", R"("/opt/\\"q\\"/brimlet")"},
         {"/opt/$HOME/`x`/brimlet", R"("/opt/\\$HOME/\\`x\\`/brimlet")"},
         {R"(/opt/back\slash/brimlet)", R"("/opt/back\\\\slash/brimlet")"},
-        {"/opt/100%/brimlet", R"("/opt/100%%/brimlet")"},
+        {"/opt/100%/brimlet", "/opt/100%%/brimlet"},
         {"/opt/line\nbreak/brimlet", R"("/opt/line\nbreak/brimlet")"},
         {"/opt/a&b;c<d>|e/브림렛", R"("/opt/a&b;c<d>|e/브림렛")"},
+        {"", R"("")"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(quotedExecArgument(c.path), c.exec) << c.path.toStdString();
+        EXPECT_EQ(execValue(c.path), c.exec) << c.path.toStdString();
     }
 }
 
@@ -48,6 +49,7 @@ TEST(XdgAutostartTest, WritesAValidDesktopEntry) {
                                             "Name=Brimlet\n"
                                             "Comment=Claude Code 사용량 게이지\n"
                                             "Exec=\"/opt/my apps/brimlet\"\n"
+                                            "TryExec=/opt/my apps/brimlet\n"
                                             "Terminal=false\n"
                                             "X-GNOME-Autostart-enabled=true\n")
                                  .toUtf8());
