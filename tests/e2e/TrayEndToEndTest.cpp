@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDBusObjectPath>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -79,21 +80,13 @@ class TrayEndToEndTest : public testing::Test {
         return StatusItemClient(host_, watcher_.registrations().last().sender);
     }
 
-    // The menu as a host shows it: AboutToShow, then the layout's labels.
-    [[nodiscard]] static QStringList openMenu(StatusItemClient& item) {
-        if (item.aboutToShow() != true) {
-            return {};
-        }
-        const std::optional<MenuSnapshot> menu = item.layout();
+    // The menu's labels as GetLayout gives them, separators as "---".
+    [[nodiscard]] static QStringList layoutLabels(StatusItemClient& item) {
         QStringList labels;
-        for (const MenuRow& row : menu ? menu->rows : QList<MenuRow>{}) {
+        for (const MenuRow& row : item.layout().value_or(MenuSnapshot{}).rows) {
             labels.append(row.type == u"separator" ? QStringLiteral("---") : row.label);
         }
         return labels;
-    }
-
-    [[nodiscard]] static bool menuShows(StatusItemClient& item, const QString& label) {
-        return waitUntil([&] { return openMenu(item).contains(label); }, 10s);
     }
 
     [[nodiscard]] static int rowId(StatusItemClient& item, const QString& label) {
@@ -113,19 +106,82 @@ class TrayEndToEndTest : public testing::Test {
     QProcess app_;
 };
 
+// Some hosts read every property and fail on a missing one, so the unused ones are there, empty.
+void expectPropertiesHostsRead(StatusItemClient& item) {
+    const QVariant none = QString();
+    const struct {
+        const char* name;
+        QVariant expected;
+    } cases[] = {
+        {"Id", "com.zorvan.brimlet"},
+        {"Title", "Brimlet"},
+        {"Category", "ApplicationStatus"},
+        {"Status", "Active"},
+        {"WindowId", 0},
+        {"ItemIsMenu", true},
+        {"Menu", QVariant::fromValue(QDBusObjectPath("/MenuBar"))},
+        {"IconName", none},
+        {"IconThemePath", none},
+        {"OverlayIconName", none},
+        {"AttentionIconName", none},
+        {"AttentionMovieName", none},
+    };
+    for (const auto& property : cases) {
+        EXPECT_EQ(item.itemProperty(property.name), property.expected) << property.name;
+    }
+    for (const auto* const name : {"OverlayIconPixmap", "AttentionIconPixmap"}) {
+        const QVariant value = item.itemProperty(name);
+        EXPECT_TRUE(value.isValid() && qdbus_cast<IconPixmapList>(value).isEmpty()) << name;
+    }
+    EXPECT_EQ(item.menuProperty("Version"), QVariant(3u));
+    EXPECT_EQ(item.menuProperty("TextDirection"), QVariant("ltr"));
+    EXPECT_EQ(item.menuProperty("Status"), QVariant("normal"));
+}
+
+// The dbusmenu calls hosts make besides GetLayout, with the errors they expect for ids that name
+// nothing; clicks on rows without an action do nothing.
+void expectGroupCallsAndErrors(StatusItemClient& item, int refreshId, int infoId) {
+    const auto group =
+        item.callMenu("GetGroupProperties",
+                      {QVariant::fromValue(QList<int>{refreshId, 99}), QStringList{"label"}});
+    ASSERT_TRUE(group);
+    const auto rows = qdbus_cast<DBusMenuItemList>(group->arguments().value(0));
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows.first().properties, QVariantMap({{"label", "지금 새로고침"}}));
+    const auto label = item.callMenu("GetProperty", {refreshId, "label"});
+    ASSERT_TRUE(label);
+    EXPECT_EQ(qvariant_cast<QDBusVariant>(label->arguments().value(0)).variant(), "지금 새로고침");
+    const QList<std::pair<QString, QVariantList>> errors{
+        {"GetProperty", {99, "label"}},
+        {"GetProperty", {refreshId, "toggle-state"}},
+        {"GetLayout", {99, -1, QStringList()}},
+    };
+    for (const auto& [method, arguments] : errors) {
+        const auto reply = item.callMenu(method, arguments);
+        EXPECT_TRUE(reply && reply->type() == QDBusMessage::ErrorMessage) << method.toStdString();
+    }
+    const auto shown = item.callMenu("AboutToShowGroup", {QVariant::fromValue(QList<int>{0, 99})});
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(qdbus_cast<QList<int>>(shown->arguments().value(1)), QList<int>{99});
+    const DBusMenuEventList events{{infoId, "clicked", QDBusVariant(0), 0},
+                                   {99, "clicked", QDBusVariant(0), 0},
+                                   {refreshId, "hovered", QDBusVariant(0), 0}};
+    const auto handled = item.callMenu("EventGroup", {QVariant::fromValue(events)});
+    ASSERT_TRUE(handled);
+    EXPECT_EQ(qdbus_cast<QList<int>>(handled->arguments().value(0)), QList<int>{99});
+}
+
 TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     ASSERT_TRUE(watcher_.start());
     startApp();
     ASSERT_TRUE(registeredTimes(1));
     StatusItemClient item = client();
-
-    EXPECT_EQ(item.itemProperty("Id"), QVariant("com.zorvan.brimlet"));
-    EXPECT_EQ(item.itemProperty("ItemIsMenu"), QVariant(true));
+    expectPropertiesHostsRead(item);
     QList<QSize> sizes;
     for (const auto& pixmap : item.iconPixmaps()) {
         sizes.append({pixmap.width, pixmap.height});
     }
-    EXPECT_EQ(sizes, (QList<QSize>{{41, 22}, {82, 44}}));
+    EXPECT_EQ(sizes, (QList<QSize>{{16, 16}, {22, 22}, {32, 32}, {44, 44}}));
 
     // One poll at start, with the token and the beta header.
     ASSERT_TRUE(waitUntil([&] { return !server_.requests().isEmpty(); }));
@@ -134,23 +190,42 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     EXPECT_EQ(poll.header("Authorization"), "Bearer e2e-token");
     EXPECT_EQ(poll.header("anthropic-beta"), "oauth-2025-04-20");
 
-    ASSERT_TRUE(menuShows(item, QStringLiteral("세션 (5시간)   63% 남음")));
-    const QStringList menu = openMenu(item);
-    ASSERT_EQ(menu.size(), 12) << menu.join(u'|').toStdString();
+    // A host that keeps its copy of the layout (GNOME's) never calls AboutToShow.
+    ASSERT_TRUE(waitUntil([&] { return layoutLabels(item).size() == 12; }, 10s));
+    const QStringList menu = layoutLabels(item);
     EXPECT_EQ(menu.mid(0, 6), (QStringList{"세션 (5시간)   63% 남음",
                                            "      리셋 12월 5일 (토) 15:00", "주간 전체   88% 남음",
                                            "      리셋 12월 10일 (목) 03:30", "---", "대기 중"}));
     EXPECT_TRUE(menu.at(6).startsWith(QStringLiteral("마지막 갱신 ")));
     EXPECT_EQ(menu.mid(7), (QStringList{"---", "지금 새로고침", "로그인 시 자동 실행",
                                         "Brimlet 0.1.0", "종료"}));
+    const auto toolTip = qdbus_cast<ToolTip>(item.itemProperty("ToolTip"));
+    EXPECT_EQ(toolTip.title, "Brimlet");
+    EXPECT_EQ(toolTip.text, menu.mid(0, 4).join(u'\n') + "\n대기 중");
+    EXPECT_EQ(item.itemProperty("IconAccessibleDesc"), toolTip.text);
+    expectGroupCallsAndErrors(item, rowId(item, "지금 새로고침"), rowId(item, "대기 중"));
 
-    // Claude Code writes a reply: the activity line shows it within a tick.
+    // Idle, with the activity source reporting every 2 s: neither the icon nor the menu changes.
+    const int icons = item.newIconCount();
+    const auto updates = item.layoutUpdates().size();
+    (void)waitUntil([] { return false; }, 2500ms);
+    EXPECT_EQ(item.newIconCount(), icons);
+    EXPECT_EQ(item.layoutUpdates().size(), updates);
+
+    // Claude Code writes a reply: the host is told, and its next GetLayout has the new line; the
+    // dot pulses. Rates keep moving, but the layout is announced at most once a second.
     appendToTranscript(opusLine);
-    EXPECT_TRUE(menuShows(item, QStringLiteral("작동 중 — Opus 20 tok/s")));
+    ASSERT_TRUE(waitUntil([&] { return item.layoutUpdates().size() > updates; }, 5s));
+    EXPECT_TRUE(layoutLabels(item).contains(QStringLiteral("작동 중 — Opus 20 tok/s")));
+    EXPECT_TRUE(waitUntil([&] { return item.newIconCount() > icons + 5; }));
+    appendToTranscript(opusLine);
+    (void)waitUntil([] { return false; }, 2500ms);
+    for (qsizetype i = 1; i < item.layoutUpdates().size(); ++i) {
+        EXPECT_GE(item.layoutUpdates()[i].atMs - item.layoutUpdates()[i - 1].atMs, 900) << i;
+    }
 
     EXPECT_TRUE(item.click(rowId(item, QStringLiteral("지금 새로고침"))));
     EXPECT_TRUE(waitUntil([&] { return server_.requests().size() == 2; }));
-
     EXPECT_TRUE(item.click(rowId(item, QStringLiteral("로그인 시 자동 실행"))));
     EXPECT_TRUE(waitUntil([&] {
         return QFileInfo::exists(
@@ -177,7 +252,11 @@ TEST_F(TrayEndToEndTest, WaitsQuietlyForATrayHostToAppear) {
     ASSERT_TRUE(watcher_.start());
     ASSERT_TRUE(registeredTimes(1));
     StatusItemClient item = client();
-    EXPECT_TRUE(menuShows(item, QStringLiteral("주간 전체   88% 남음")));
+    // A host opening the menu: AboutToShow, then the layout.
+    EXPECT_TRUE(waitUntil([&] {
+        return item.aboutToShow().has_value() &&
+               layoutLabels(item).contains(QStringLiteral("주간 전체   88% 남음"));
+    }));
     app_.terminate();
     ASSERT_TRUE(waitUntil([&] { return app_.state() == QProcess::NotRunning; }));
     EXPECT_EQ(app_.readAllStandardOutput(), "");

@@ -25,6 +25,7 @@ MenuRow menuRow(const DBusMenuLayoutItem& node) {
 
 StatusItemClient::StatusItemClient(const QDBusConnection& connection, QString service)
     : connection_(connection), service_(std::move(service)) {
+    clock_.start();
     registerDBusTypes();
     connection_.connect(service_, {}, itemInterface, QStringLiteral("NewIcon"), this,
                         SLOT(countNewIcon()));
@@ -80,12 +81,17 @@ std::optional<QDBusMessage> StatusItemClient::callMenu(const QString& method,
     return call(menuPath(), menuInterface, method, arguments);
 }
 
+bool StatusItemClient::callItem(const QString& method, const QVariantList& arguments) {
+    const auto reply = call(itemPath, itemInterface, method, arguments);
+    return reply && reply->type() == QDBusMessage::ReplyMessage;
+}
+
 void StatusItemClient::countNewIcon() {
     ++newIcons_;
 }
 
 void StatusItemClient::recordLayoutUpdate(uint revision, int /*parent*/) {
-    layoutUpdates_.append(revision);
+    layoutUpdates_.append({revision, clock_.elapsed()});
 }
 
 std::optional<QDBusMessage> StatusItemClient::call(const QString& path, const QString& interface,

@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
 #include <QVariant>
@@ -48,10 +49,16 @@ class StatusItemClient : public QObject {
     // Any com.canonical.dbusmenu method; the reply (possibly an error), or none on time-out.
     [[nodiscard]] std::optional<QDBusMessage> callMenu(const QString& method,
                                                        const QVariantList& arguments);
+    // Any org.kde.StatusNotifierItem method; true when it answered without an error.
+    bool callItem(const QString& method, const QVariantList& arguments);
 
     [[nodiscard]] int newIconCount() const { return newIcons_; }
-    // The revisions of the LayoutUpdated signals received, in order.
-    [[nodiscard]] const QList<uint>& layoutUpdates() const { return layoutUpdates_; }
+    // The LayoutUpdated signals received, in order: the revision and when it came (steady clock).
+    struct LayoutUpdate {
+        uint revision;
+        qint64 atMs;
+    };
+    [[nodiscard]] const QList<LayoutUpdate>& layoutUpdates() const { return layoutUpdates_; }
 
   private Q_SLOTS:
     void countNewIcon();
@@ -68,7 +75,8 @@ class StatusItemClient : public QObject {
     QDBusConnection connection_;
     QString service_;
     int newIcons_ = 0;
-    QList<uint> layoutUpdates_;
+    QList<LayoutUpdate> layoutUpdates_;
+    QElapsedTimer clock_;
 };
 
 }  // namespace brimlet::test
