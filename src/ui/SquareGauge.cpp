@@ -13,7 +13,7 @@ struct Minimum {
     int floor;      // never fewer than this
 };
 constexpr Minimum barH{4, 3};
-constexpr Minimum barGap{2, 1};
+constexpr Minimum barGap{2, 2};
 constexpr Minimum dotD{5, 4};
 constexpr Minimum dotGap{3, 2};
 constexpr Minimum padding{1, 1};

@@ -190,7 +190,7 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     EXPECT_EQ(poll.header("Authorization"), "Bearer e2e-token");
     EXPECT_EQ(poll.header("anthropic-beta"), "oauth-2025-04-20");
 
-    // A host that keeps its copy of the layout (GNOME's) never calls AboutToShow.
+    // A host that keeps its copy of the menu (GNOME's) never calls AboutToShow.
     ASSERT_TRUE(waitUntil([&] { return layoutLabels(item).size() == 12; }, 10s));
     const QStringList menu = layoutLabels(item);
     EXPECT_EQ(menu.mid(0, 6), (QStringList{"세션 (5시간)   63% 남음",
@@ -214,9 +214,13 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
 
     // Claude Code writes a reply: the host is told, and its next GetLayout has the new line; the
     // dot pulses. Rates keep moving, but the layout is announced at most once a second.
+    // GNOME's extension re-reads only the layout's structure: the new label must come with
+    // ItemsPropertiesUpdated.
     appendToTranscript(opusLine);
     ASSERT_TRUE(waitUntil([&] { return item.layoutUpdates().size() > updates; }, 5s));
-    EXPECT_TRUE(layoutLabels(item).contains(QStringLiteral("작동 중 — Opus 20 tok/s")));
+    const QString working = QStringLiteral("작동 중 — Opus 20 tok/s");
+    EXPECT_TRUE(layoutLabels(item).contains(working));
+    EXPECT_EQ(item.updatedLabels().value(rowId(item, working)), working);
     EXPECT_TRUE(waitUntil([&] { return item.newIconCount() > icons + 5; }));
     appendToTranscript(opusLine);
     (void)waitUntil([] { return false; }, 2500ms);

@@ -31,6 +31,8 @@ StatusItemClient::StatusItemClient(const QDBusConnection& connection, QString se
                         SLOT(countNewIcon()));
     connection_.connect(service_, {}, menuInterface, QStringLiteral("LayoutUpdated"), this,
                         SLOT(recordLayoutUpdate(uint, int)));
+    connection_.connect(service_, {}, menuInterface, QStringLiteral("ItemsPropertiesUpdated"), this,
+                        SLOT(recordPropertiesUpdate(QDBusMessage)));
     // A round trip to the bus daemon, which handles our messages in order: once it answers, the
     // match rules above are in force and no signal sent afterwards is missed.
     (void)connection_.interface()->serviceOwner(service_);
@@ -88,6 +90,15 @@ bool StatusItemClient::callItem(const QString& method, const QVariantList& argum
 
 void StatusItemClient::countNewIcon() {
     ++newIcons_;
+}
+
+void StatusItemClient::recordPropertiesUpdate(const QDBusMessage& message) {
+    for (const auto& node : qdbus_cast<DBusMenuItemList>(message.arguments().value(0))) {
+        if (node.properties.contains(QStringLiteral("label"))) {
+            updatedLabels_.insert(node.id,
+                                  node.properties.value(QStringLiteral("label")).toString());
+        }
+    }
 }
 
 void StatusItemClient::recordLayoutUpdate(uint revision, int /*parent*/) {

@@ -3,6 +3,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QElapsedTimer>
+#include <QMap>
 #include <QObject>
 #include <QStringList>
 #include <QVariant>
@@ -59,10 +60,13 @@ class StatusItemClient : public QObject {
         qint64 atMs;
     };
     [[nodiscard]] const QList<LayoutUpdate>& layoutUpdates() const { return layoutUpdates_; }
+    // The labels ItemsPropertiesUpdated has announced, by node id, the latest of each.
+    [[nodiscard]] const QMap<int, QString>& updatedLabels() const { return updatedLabels_; }
 
   private Q_SLOTS:
     void countNewIcon();
     void recordLayoutUpdate(uint revision, int parent);
+    void recordPropertiesUpdate(const QDBusMessage& message);
 
   private:
     [[nodiscard]] std::optional<QDBusMessage> call(const QString& path, const QString& interface,
@@ -76,6 +80,7 @@ class StatusItemClient : public QObject {
     QString service_;
     int newIcons_ = 0;
     QList<LayoutUpdate> layoutUpdates_;
+    QMap<int, QString> updatedLabels_;
     QElapsedTimer clock_;
 };
 

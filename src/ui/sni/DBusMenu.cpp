@@ -83,7 +83,9 @@ bool DBusMenu::take(MenuItems items) {
         return false;
     }
     items_ = std::move(items);
-    ++revision_;
+    if (++revision_ == 1) {
+        announced_ = items_;  // whoever reads the menu sees it from here on
+    }
     Q_EMIT itemsChanged();
     if (revision_ > 1 && !announceLater_.isActive()) {
         const qint64 sinceLast =
@@ -95,6 +97,11 @@ bool DBusMenu::take(MenuItems items) {
 
 void DBusMenu::announce() {
     lastAnnounced_.start();
+    const auto changes = menuPropertyChanges(announced_, items_);
+    announced_ = items_;
+    if (!changes.updated.isEmpty() || !changes.removed.isEmpty()) {
+        Q_EMIT itemsPropertiesUpdated(changes.updated, changes.removed);
+    }
     Q_EMIT layoutUpdated(revision_, rootId);
 }
 

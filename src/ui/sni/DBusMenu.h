@@ -14,10 +14,11 @@ namespace brimlet {
 // The state of the menu exported over com.canonical.dbusmenu: the records hosts see and their
 // layout revision. The records are read again when a host is about to show the menu, when the
 // owner says new data arrived, and on the first layout request of a host that never says either.
-// Each real change moves the revision at once; LayoutUpdated, which makes hosts that keep a copy
-// of the layout (GNOME's) read it again, goes out at most once a second however often the rows
-// change. Choices are carried out after the D-Bus reply has gone out, since an action may quit
-// the program or open a modal dialog.
+// Each real change moves the revision at once; the announcement to hosts that keep a copy of the
+// menu (ItemsPropertiesUpdated with the rows' changed properties, which GNOME's extension needs
+// as it re-reads only the layout's structure, then LayoutUpdated) goes out at most once a second
+// however often the rows change. Choices are carried out after the D-Bus reply has gone out, since
+// an action may quit the program or open a modal dialog.
 class DBusMenu : public QObject {
     Q_OBJECT
 
@@ -47,6 +48,8 @@ class DBusMenu : public QObject {
     [[nodiscard]] const MenuItems& items();
 
   Q_SIGNALS:
+    void itemsPropertiesUpdated(const brimlet::DBusMenuItemList& updated,
+                                const brimlet::DBusMenuItemKeysList& removed);
     void layoutUpdated(uint revision, int parentId);
     // The records hosts see changed (before the announcement, which may wait).
     void itemsChanged();
@@ -60,7 +63,8 @@ class DBusMenu : public QObject {
     Source source_;
     Sink sink_;
     MenuItems items_;
-    uint revision_ = 0;  // 0 until the first build
+    MenuItems announced_;  // the records as hosts were last told of them
+    uint revision_ = 0;    // 0 until the first build
     QElapsedTimer lastAnnounced_;
     QTimer announceLater_;
 };
