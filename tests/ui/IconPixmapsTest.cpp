@@ -42,12 +42,16 @@ TEST(IconPixmap, WritesNonPremultipliedArgbInNetworkOrderRowByRow) {
               bytes({255, 1, 0, 0, 255, 2, 0, 0, 255, 3, 0, 0, 255, 4, 0, 0}));
 }
 
-// Runs of opaque-enough pixels down one column: the thicknesses of what crosses it.
-QList<int> runsDown(const QImage& image, int x) {
+// Runs of opaque-enough pixels down one column (the thicknesses of what crosses it), or with
+// `gaps`, the runs between them.
+QList<int> runsDown(const QImage& image, int x, bool gaps = false) {
     QList<int> runs;
     bool inRun = false;
+    bool seen = false;
     for (int y = 0; y < image.height(); ++y) {
-        const bool on = image.pixelColor(x, y).alpha() > 96;
+        const bool opaque = image.pixelColor(x, y).alpha() > 96;
+        seen = seen || opaque;
+        const bool on = gaps ? !opaque && seen : opaque;
         if (on && !inRun) {
             runs.append(0);
         }
@@ -56,11 +60,14 @@ QList<int> runsDown(const QImage& image, int x) {
         }
         inRun = on;
     }
+    if (gaps && !runs.isEmpty() && inRun) {
+        runs.removeLast();  // the margin below the last bar
+    }
     return runs;
 }
 
 // What a tray cell shows: at every offered size, three bars at least 3 pixels thick with gaps of
-// their own, two dots at least 4 pixels across, nothing cut off at the edges.
+// at least 2, two dots at least 4 pixels across, nothing cut off at the edges.
 TEST(SquareGauge, StaysLegibleAtEveryOfferedSize) {
     GaugeFace face;
     face.used = {1, 0.5, 0.01};
@@ -80,6 +87,9 @@ TEST(SquareGauge, StaysLegibleAtEveryOfferedSize) {
         for (const int thickness : bars) {
             EXPECT_GE(thickness, 3);
         }
+        const QList<int> gaps = runsDown(image, int(shapes.tracks[0].center().x()), true);
+        ASSERT_EQ(gaps.size(), 2);
+        EXPECT_GE(std::min(gaps[0], gaps[1]), 2);
         const QList<int> dots = runsDown(image, int(shapes.dots[0].center().x()));
         ASSERT_EQ(dots.size(), 2);
         EXPECT_GE(dots[0], 4);

@@ -70,16 +70,20 @@ class Picture:
         i = 3 * ((y - self.top) * self.width + x - self.left)
         return self.data[i], self.data[i + 1], self.data[i + 2]
 
-    def differs_from(self, other, ignore):
-        """Pixels that changed, outside the rectangle `ignore` (x, y, w, h)."""
+    def changes_from(self, other, ignore):
+        """How many pixels changed outside the rectangle `ignore` (x, y, w, h), and the box
+        around them."""
         gx, gy, gw, gh = ignore
-        changed = 0
+        changed, xs, ys = 0, [], []
         for y in range(self.top, self.top + self.height, 2):
             for x in range(self.left, self.left + self.width, 2):
                 if not (gx <= x < gx + gw and gy <= y < gy + gh) and \
                         self.rgb(x, y) != other.rgb(x, y):
                     changed += 4
-        return changed
+                    xs.append(x)
+                    ys.append(y)
+        box = (min(xs), min(ys), max(xs) - min(xs) + 2, max(ys) - min(ys) + 2) if xs else None
+        return changed, box
 
 
 def gauge_kind(r, g, b):
@@ -198,9 +202,12 @@ class Run(contextlib.ExitStack):
         self.callback(self.stop)
 
     def start(self, args, env=None, **kwargs):
-        log = open(os.path.join(self.dir, os.path.basename(args[0]) + ".log"), "ab")
-        process = subprocess.Popen(self.as_user + args, env=env or self.env, stdout=log, stderr=log,
-                                   stdin=subprocess.DEVNULL, start_new_session=True, **kwargs)
+        log_path = os.path.join(self.dir, f"{len(self.processes)}-{os.path.basename(args[0])}.log")
+        with open(log_path, "ab") as log:
+            process = subprocess.Popen(self.as_user + args, env=env or self.env, stdout=log,
+                                       stderr=log, stdin=subprocess.DEVNULL,
+                                       start_new_session=True, **kwargs)
+        process.log_path = log_path
         self.processes.append(process)
         return process
 
@@ -266,6 +273,9 @@ class Run(contextlib.ExitStack):
 
     def pulse(self):
         """Claude Code at work: an Opus reply line every half second, for the rest of the run."""
+        if getattr(self, "pulsing", False):
+            return
+        self.pulsing = True
         stop = threading.Event()
 
         def write():
@@ -348,6 +358,56 @@ class Lxqt(Host):
         self.run.env["XDG_CONFIG_DIRS"] = "/etc/xdg:/usr/share"
         self.run.start(["openbox"])
         self.pid = self.run.start(["lxqt-panel"]).pid
+
+
+class Plasma(Host):
+    """KDE Plasma 5.27: kded5 owns the watcher, then plasmashell; software rendering."""
+    name = "KDE Plasma 5.27 (plasmashell)"
+    strip = (0, 540, 1024, 60)
+
+    def start(self):
+        self.run.env.update(QT_QUICK_BACKEND="software", KDE_FULL_SESSION="true",
+                            XDG_CURRENT_DESKTOP="KDE", KDE_SESSION_VERSION="5")
+        self.run.start(["kded5"])
+        wait_for(lambda: "org.kde.StatusNotifierWatcher" in bus_names(self.run), 30, "kded5")
+        self.pid = self.run.start(["plasmashell", "--no-respawn"]).pid
+
+
+class Gnome(Host):
+    """GNOME Shell 43 on X11 with the AppIndicator extension. It dies without a system bus, so it
+    runs in namespaces of its own with a private system bus over the machine's."""
+    name = "GNOME 43 + AppIndicator 46 (gnome-shell)"
+    strip = (0, 0, 1024, 40)
+
+    def start(self):
+        run = self.run
+        run.env.update(LIBGL_ALWAYS_SOFTWARE="1", XDG_CURRENT_DESKTOP="GNOME",
+                       XDG_SESSION_TYPE="x11")
+        for schema, key, value in (
+                ("org.gnome.shell", "enabled-extensions", "['ubuntu-appindicators@ubuntu.com']"),
+                ("org.gnome.shell", "disable-user-extensions", "false"),
+                ("org.gnome.desktop.interface", "enable-animations", "false")):
+            subprocess.run(["gsettings", "set", schema, key, value], env=run.env, check=True)
+        script = ("mount -t tmpfs tmpfs /run/systemd && mount -t tmpfs tmpfs /run/dbus && "
+                  "dbus-daemon --system --fork && ip link set lo up && "
+                  "exec gnome-shell --x11 --replace --sm-disable")
+        shell = run.start(["unshare", "-n", "-m", "sh", "-c", script])
+        self.pid, self.log = shell.pid, shell.log_path
+        # The shell opens in the overview; leave it once the panel is up.
+        wait_for(lambda: "org.gnome.Shell" in bus_names(run), 60, "gnome-shell")
+        time.sleep(2)
+        subprocess.run(["xdotool", "key", "Escape"], env=run.env, check=False)
+
+    def item_errors(self):
+        with open(self.log, errors="replace") as f:
+            return sum(1 for line in f if "JS ERROR" in line or "AccessibleDesc" in line)
+
+
+def bus_names(run):
+    return subprocess.run(["dbus-send", "--session", "--print-reply",
+                           "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                           "org.freedesktop.DBus.ListNames"], env=run.env,
+                          capture_output=True, text=True).stdout
 
 
 class Trayer(Host):
@@ -445,17 +505,25 @@ def pid_of(program, marker):
     return None
 
 
-def left_click_opens_menu(run, host, box):
-    """Clicks the gauge and waits for a menu: many pixels changing outside the gauge."""
+def left_click_opens_menu(run, host, box, label="menu"):
+    """Clicks the gauge and waits for a menu: many pixels changing outside the gauge. The box
+    around the change, or None."""
     before = run.screenshot("before-click")
     host.click(box[0] + box[2] // 2, box[1] + box[3] // 2)
+
+    def menu():
+        changed, where = run.screenshot(label).changes_from(before, box)
+        return where if changed > 3000 else None
     try:
-        return wait_for(lambda: run.screenshot("menu").differs_from(before, box) > 3000, 8,
-                        "a menu")
+        return wait_for(menu, 8, "a menu")
     except HostFailed:
-        return False
+        return None
     finally:
         host.dismiss()
+        # The menu is gone before anything else is looked at.
+        with contextlib.suppress(HostFailed):
+            wait_for(lambda: run.screenshot("closed").changes_from(before, box)[0] < 3000, 5,
+                     "the menu to close")
 
 
 def check_host(run, host, binary, brimlet_first=False):
@@ -479,6 +547,14 @@ def check_host(run, host, binary, brimlet_first=False):
     row["menu"] = left_click_opens_menu(run, host, boxes[0])
     row["app"] = app.pid
     return row
+
+
+def live_menu(run, host, box):
+    """Claude Code starts writing; the menu opened again must show it (hosts that keep a copy
+    of the layout only know through LayoutUpdated). Returns the box of that menu."""
+    run.pulse()
+    time.sleep(4)  # two ticks of the activity source
+    return left_click_opens_menu(run, host, box, label="menu-live")
 
 
 def registered_items(run):
@@ -516,7 +592,8 @@ def ci(binary):
     return problems
 
 
-HOSTS = {"xfce": Xfce, "lxqt": Lxqt, "waybar": Waybar, "trayer": Trayer, "i3bar": I3bar}
+HOSTS = {"xfce": Xfce, "lxqt": Lxqt, "plasma": Plasma, "gnome": Gnome, "waybar": Waybar,
+         "trayer": Trayer, "i3bar": I3bar}
 
 
 def crop(picture_path, box, out, margin=12, scale=4):
@@ -548,13 +625,16 @@ def table(binary, out, names, measure_cpu):
             host = HOSTS[name](run)
             try:
                 row = check_host(run, host, binary)
-                shot = os.path.join(run.dir, f"{name}-gauge.png")
-                crop(shot, row["box"], os.path.join(out, f"{name}-gauge.png"))
-                menu = os.path.join(run.dir, f"{name}-menu.png")
-                if os.path.exists(menu):
-                    shutil.copy(menu, os.path.join(out, f"{name}-menu.png"))
+                crop(os.path.join(run.dir, f"{name}-gauge.png"), row["box"],
+                     os.path.join(out, f"{name}-gauge.png"))
                 if measure_cpu:
                     row["cpu"] = cpu_while_pulsing(run, row, host)
+                row["live_menu"] = live_menu(run, host, row["box"])
+                if row["live_menu"]:
+                    crop(os.path.join(run.dir, f"{name}-menu-live.png"), row["live_menu"],
+                         os.path.join(out, f"{name}-menu.png"), margin=4, scale=1)
+                if isinstance(host, Gnome):
+                    row["gnome_errors"] = host.item_errors()
             except HostFailed as failure:
                 row = {"host": HOSTS[name].name, "failed": str(failure)}
         print(json.dumps(row), flush=True)
