@@ -15,12 +15,6 @@ const auto itemInterface = QStringLiteral("org.kde.StatusNotifierItem");
 const auto menuInterface = QStringLiteral("com.canonical.dbusmenu");
 const auto itemPath = QStringLiteral("/StatusNotifierItem");
 
-MenuRow menuRow(const DBusMenuLayoutItem& node) {
-    const MenuRow defaults;
-    return {node.id, node.properties.value(QStringLiteral("type"), defaults.type).toString(),
-            node.properties.value(QStringLiteral("label")).toString()};
-}
-
 }  // namespace
 
 StatusItemClient::StatusItemClient(const QDBusConnection& connection, QString service)
@@ -42,31 +36,32 @@ QVariant StatusItemClient::itemProperty(const QString& name) {
     return property(itemPath, itemInterface, name);
 }
 
-IconPixmapList StatusItemClient::iconPixmaps() {
-    return qdbus_cast<IconPixmapList>(itemProperty(QStringLiteral("IconPixmap")));
-}
-
 QVariant StatusItemClient::menuProperty(const QString& name) {
     return property(menuPath(), menuInterface, name);
 }
 
-std::optional<bool> StatusItemClient::aboutToShow(int id) {
-    const auto reply = callMenu(QStringLiteral("AboutToShow"), {id});
+std::optional<bool> StatusItemClient::aboutToShow() {
+    const auto reply = callMenu(QStringLiteral("AboutToShow"), {0});
     if (!reply || reply->type() != QDBusMessage::ReplyMessage) {
         return std::nullopt;
     }
     return reply->arguments().value(0).toBool();
 }
 
-std::optional<MenuSnapshot> StatusItemClient::layout() {
+MenuSnapshot StatusItemClient::menu() {
     const auto reply = callMenu(QStringLiteral("GetLayout"), {0, -1, QStringList()});
     if (!reply || reply->type() != QDBusMessage::ReplyMessage) {
-        return std::nullopt;
+        return {};
     }
+    MenuSnapshot snapshot{reply->arguments().value(0).toUInt(), {}, {}};
     const auto root = qdbus_cast<DBusMenuLayoutItem>(reply->arguments().value(1));
-    MenuSnapshot snapshot{reply->arguments().value(0).toUInt(), {}};
-    for (const auto& child : root.children) {
-        snapshot.rows.append(menuRow(child));
+    for (const auto& row : root.children) {
+        const bool separator =
+            row.properties.value(QStringLiteral("type")).toString() == u"separator";
+        snapshot.ids.append(row.id);
+        snapshot.labels.append(separator
+                                   ? QStringLiteral("---")
+                                   : row.properties.value(QStringLiteral("label")).toString());
     }
     return snapshot;
 }

@@ -42,28 +42,21 @@ TEST(IconPixmap, WritesNonPremultipliedArgbInNetworkOrderRowByRow) {
               bytes({255, 1, 0, 0, 255, 2, 0, 0, 255, 3, 0, 0, 255, 4, 0, 0}));
 }
 
-// Runs of opaque-enough pixels down one column (the thicknesses of what crosses it), or with
-// `gaps`, the runs between them.
-QList<int> runsDown(const QImage& image, int x, bool gaps = false) {
-    QList<int> runs;
-    bool inRun = false;
-    bool seen = false;
+// Down one column, '#' for a pixel opaque enough to see, '.' for the others.
+QString columnProfile(const QImage& image, double x) {
+    QString profile;
     for (int y = 0; y < image.height(); ++y) {
-        const bool opaque = image.pixelColor(x, y).alpha() > 96;
-        seen = seen || opaque;
-        const bool on = gaps ? !opaque && seen : opaque;
-        if (on && !inRun) {
-            runs.append(0);
-        }
-        if (on) {
-            ++runs.last();
-        }
-        inRun = on;
+        profile.append(image.pixelColor(int(x), y).alpha() > 96 ? u'#' : u'.');
     }
-    if (gaps && !runs.isEmpty() && inRun) {
-        runs.removeLast();  // the margin below the last bar
+    return profile;
+}
+
+QList<qsizetype> runLengths(const QString& profile, QChar separator) {
+    QList<qsizetype> lengths;
+    for (const auto& run : profile.split(separator, Qt::SkipEmptyParts)) {
+        lengths.append(run.size());
     }
-    return runs;
+    return lengths;
 }
 
 // What a tray cell shows: at every offered size, three bars at least 3 pixels thick with gaps of
@@ -82,20 +75,18 @@ TEST(SquareGauge, StaysLegibleAtEveryOfferedSize) {
         EXPECT_EQ(pixmaps.at(i).height, pixels);
         const QImage image = squareGauge::image(face, pixels);
         const GaugeShapes shapes = squareGauge::shapes(pixels);
-        const QList<int> bars = runsDown(image, int(shapes.tracks[0].center().x()));
-        ASSERT_EQ(bars.size(), 3);
-        for (const int thickness : bars) {
-            EXPECT_GE(thickness, 3);
-        }
-        const QList<int> gaps = runsDown(image, int(shapes.tracks[0].center().x()), true);
-        ASSERT_EQ(gaps.size(), 2);
+        const QString bars = columnProfile(image, shapes.tracks[0].center().x());
+        const auto thicknesses = runLengths(bars, u'.');
+        ASSERT_EQ(thicknesses.size(), 3) << bars.toStdString();
+        EXPECT_GE(*std::min_element(thicknesses.begin(), thicknesses.end()), 3);
+        const auto gaps = runLengths(bars.mid(bars.indexOf(u'#')).section(u'#', 0, -2), u'#');
+        ASSERT_EQ(gaps.size(), 2) << bars.toStdString();
         EXPECT_GE(std::min(gaps[0], gaps[1]), 2);
-        const QList<int> dots = runsDown(image, int(shapes.dots[0].center().x()));
+        const auto dots = runLengths(columnProfile(image, shapes.dots[0].center().x()), u'.');
         ASSERT_EQ(dots.size(), 2);
-        EXPECT_GE(dots[0], 4);
-        EXPECT_GE(dots[1], 4);
-        EXPECT_EQ(runsDown(image, 0), QList<int>{});
-        EXPECT_EQ(runsDown(image, pixels - 1), QList<int>{});
+        EXPECT_GE(std::min(dots[0], dots[1]), 4);
+        EXPECT_FALSE(columnProfile(image, 0).contains(u'#'));
+        EXPECT_FALSE(columnProfile(image, pixels - 1).contains(u'#'));
         // The 1 % row still shows a fill at its left end, in the fill's colour.
         const QColor thin = image.pixelColor(
             QPoint(int(shapes.tracks[2].left()), int(shapes.tracks[2].center().y())));

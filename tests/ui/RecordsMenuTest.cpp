@@ -41,7 +41,6 @@ TEST_F(RecordsMenuTest, ShowsEachRowAsItsKind) {
         QKeySequence shortcut;
     } cases[] = {
         {test::sessionRow, true, false, {}},
-        {test::resetRow, true, false, {}},
         {test::versionRow, true, false, {}},
         {test::refreshRow, false, false, QKeySequence(Qt::CTRL | Qt::Key_R)},
         {test::loginRow, false, true, {}},

@@ -56,9 +56,8 @@ TEST_F(StatusNotifierItemBus, StaysQuietAndHiddenWhereItCannotBeExported) {
         item.setGauge(GaugeFace{});
         item.menuMayHaveChanged();
         EXPECT_EQ(item.iconPixmaps().size(), 4);
-        EXPECT_FALSE(test::StatusItemClient(hostConnection, itemConnection.baseService())
-                         .itemProperty(QStringLiteral("Id"))
-                         .isValid());
+        test::StatusItemClient host(hostConnection, itemConnection.baseService());
+        EXPECT_FALSE(host.itemProperty(QStringLiteral("Id")).isValid());
         EXPECT_FALSE(item.placement().visible);
         EXPECT_EQ(messages, QStringList());
     }
@@ -100,57 +99,49 @@ TEST_F(StatusNotifierItemBus, StandsInForTheWatcherOnlyWhileThereIsNone) {
     EXPECT_FALSE(waylandItem.placement().visible);
 }
 
+// Watcher observations are (time, present, registered); the face and the next change are asked
+// for at `askedAt`.
 TEST(TrayFaceChooser, ShowsTheStandInOnlyOnX11WithoutAWatcherForAWhile) {
     constexpr qint64 grace = TrayFaceChooser::graceMs;
-    struct Observation {
-        qint64 at;
-        bool watcher;
-        bool registered;
-    };
+    using Seen = std::tuple<qint64, bool, bool>;
+    const Seen registered{5, true, true};
+    const Seen gone{100, false, false};
     const struct {
         const char* name;
-        bool x11;
-        bool watcherAtStart;
-        std::vector<Observation> observations;
+        bool x11, watcherAtStart;
+        std::vector<Seen> seen;
         qint64 askedAt;
-        Face expected;
+        Face face;
         std::optional<qint64> nextChange;
     } cases[] = {
         {"no watcher at start", true, false, {}, 0, Face::XEmbed, {}},
         {"no watcher on Wayland", false, false, {}, 0, Face::StatusNotifier, {}},
         {"watcher at start, not yet answered", true, true, {}, 0, Face::StatusNotifier, {}},
-        {"registered", true, true, {{5, true, true}}, 10, Face::StatusNotifier, {}},
+        {"registered", true, true, {registered}, 10, Face::StatusNotifier, {}},
         {"watcher just gone",
          true,
          true,
-         {{5, true, true}, {100, false, false}},
+         {registered, gone},
          100,
          Face::StatusNotifier,
          100 + grace},
-        {"watcher gone for good",
+        {"gone for good", true, true, {registered, gone}, 100 + grace, Face::XEmbed, {}},
+        {"back in time",
          true,
          true,
-         {{5, true, true}, {100, false, false}},
-         100 + grace,
-         Face::XEmbed,
-         {}},
-        {"watcher back in time",
-         true,
-         true,
-         {{5, true, true}, {100, false, false}, {200, true, false}},
+         {registered, gone, {200, true, false}},
          100 + grace,
          Face::StatusNotifier,
          {}},
-        {"a watcher appears later", true, false, {{50, true, false}}, 60, Face::StatusNotifier, {}},
+        {"appears later", true, false, {{50, true, false}}, 60, Face::StatusNotifier, {}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
         TrayFaceChooser chooser(c.x11, c.watcherAtStart);
-        for (const auto& seen : c.observations) {
-            chooser.observe(seen.watcher, seen.registered, seen.at);
+        for (const auto& [at, present, isRegistered] : c.seen) {
+            chooser.observe(present, isRegistered, at);
         }
-        EXPECT_EQ(chooser.face(c.askedAt), c.expected);
-        EXPECT_EQ(chooser.nextChange(c.askedAt), c.nextChange);
+        EXPECT_EQ(chooser.face(c.askedAt), c.face) << c.name;
+        EXPECT_EQ(chooser.nextChange(c.askedAt), c.nextChange) << c.name;
     }
 }
 
