@@ -3,19 +3,27 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
+#include <algorithm>
 
 #include "ui/GaugeRenderer.h"
 #include "ui/SquareGauge.h"
 
 namespace brimlet {
 
-QIcon wideTrayPicture(const GaugeFace& face) {
+QIcon wideTrayPicture(const GaugeFace& face, QSize /*cell*/) {
     return QIcon(QPixmap::fromImage(GaugeRenderer::imageOf(face)));
 }
 
-QIcon squareTrayPicture(const GaugeFace& face) {
+QIcon squareTrayPicture(const GaugeFace& face, QSize cell) {
+    QList<int> sizes = squareGauge::pixelSizes();
+    if (const int side = std::min(cell.width(), cell.height()); side > 0) {
+        // The smallest size that fills the cell, or the largest there is.
+        const auto fitting =
+            std::find_if(sizes.begin(), sizes.end(), [side](int pixels) { return pixels >= side; });
+        sizes = {fitting != sizes.end() ? *fitting : sizes.last()};
+    }
     QIcon icon;
-    for (const int pixels : squareGauge::pixelSizes()) {
+    for (const int pixels : sizes) {
         icon.addPixmap(QPixmap::fromImage(squareGauge::image(face, pixels)));
     }
     return icon;
@@ -38,7 +46,7 @@ void TrayStatusItem::setGauge(const GaugeFace& face) {
         return;
     }
     face_ = face;
-    icon_.setIcon(picture_(face));
+    icon_.setIcon(picture_(face, icon_.geometry().size()));
     icon_.show();
 }
 

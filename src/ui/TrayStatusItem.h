@@ -17,8 +17,8 @@ class TrayStatusItem final : public QObject, public StatusItem {
     Q_OBJECT
 
   public:
-    // Draws the icon for a face.
-    using Picture = std::function<QIcon(const GaugeFace&)>;
+    // Draws the icon for a face, for a cell of `cell` pixels where the tray has told (else empty).
+    using Picture = std::function<QIcon(const GaugeFace& face, QSize cell)>;
     enum class LeftClick { HostOpensMenu, PopUpMenu };
 
     TrayStatusItem(double length, Picture picture, LeftClick leftClick);
@@ -38,9 +38,10 @@ class TrayStatusItem final : public QObject, public StatusItem {
     QSystemTrayIcon icon_;  // after the menu: it must go first, as it shows the menu
 };
 
-// The 41 x 22 point gauge, drawn at twice its size for dense screens.
-[[nodiscard]] QIcon wideTrayPicture(const GaugeFace& face);
-// The square gauge at each of its pixel sizes.
-[[nodiscard]] QIcon squareTrayPicture(const GaugeFace& face);
+// The 41 x 22 point gauge, drawn at twice its size for dense screens, whatever the cell.
+[[nodiscard]] QIcon wideTrayPicture(const GaugeFace& face, QSize cell);
+// The square gauge: only at the offered size that best fills a known cell (while the dots pulse
+// this runs twelve times a second), else at each of its sizes.
+[[nodiscard]] QIcon squareTrayPicture(const GaugeFace& face, QSize cell);
 
 }  // namespace brimlet

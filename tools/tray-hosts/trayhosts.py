@@ -312,9 +312,20 @@ def serve_usage(ready):
 
 
 def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+    """CPU time of a process and of all its descendants (XFCE's tray runs in a plugin process
+    of the panel's)."""
+    total, parents = 0.0, {}
+    for entry in filter(str.isdigit, os.listdir("/proc")):
+        with contextlib.suppress(OSError):
+            with open(f"/proc/{entry}/stat") as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+            parents[int(entry)] = (int(fields[1]), int(fields[11]) + int(fields[12]))
+    family = {pid}
+    for _ in range(5):
+        family |= {p for p, (ppid, _) in parents.items() if ppid in family}
+    for p in family:
+        total += parents.get(p, (0, 0))[1]
+    return total / os.sysconf("SC_CLK_TCK")
 
 
 # ----- hosts ---------------------------------------------------------------------------------
@@ -560,7 +571,8 @@ def live_menu(run, host, box):
 def registered_items(run):
     """The items the StatusNotifierWatcher lists, as "service/path"."""
     reply = subprocess.run(
-        ["dbus-send", "--session", "--print-reply", "--dest=org.kde.StatusNotifierWatcher",
+        run.as_user + ["dbus-send", "--session", "--print-reply",
+                       "--dest=org.kde.StatusNotifierWatcher",
          "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties.Get",
          "string:org.kde.StatusNotifierWatcher", "string:RegisteredStatusNotifierItems"],
         env=run.env, capture_output=True, text=True).stdout
@@ -641,7 +653,26 @@ def table(binary, out, names, measure_cpu):
         rows.append(row)
     with open(os.path.join(out, "hosts.json"), "w") as f:
         json.dump(rows, f, indent=1)
+    write_table(rows, names, out)
     return rows
+
+
+def write_table(rows, names, out):
+    """table.md: one line per host, with the crops beside it."""
+    lines = ["| host | gauge on screen | bars (px) | gaps (px) | dots (px) | left click | "
+             "menu after new activity |", "|---|---|---|---|---|---|---|"]
+    for name, row in zip(names, rows):
+        if "failed" in row:
+            lines.append(f"| {row['host']} | did not run: {row['failed']} | | | | | |")
+            continue
+        box = row["box"]
+        click = "opens the menu" if row["menu"] else "**nothing opens**"
+        live = f"![menu]({name}-menu.png)" if row.get("live_menu") else "**no menu**"
+        lines.append(f"| {row['host']} | ![gauge]({name}-gauge.png) {box[2]}×{box[3]} | "
+                     f"{' '.join(map(str, row['bars']))} | {' '.join(map(str, row['gaps']))} | "
+                     f"{' '.join(map(str, row['dots']))} | {click} | {live} |")
+    with open(os.path.join(out, "table.md"), "w") as f:
+        f.write("\n".join(lines) + "\n")
 
 
 def main(argv):

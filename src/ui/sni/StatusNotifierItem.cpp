@@ -101,6 +101,9 @@ void StatusNotifierItem::popUpMenu(QPoint position) {
     if (!popup_) {
         popup_ = std::make_unique<RecordsMenu>([this] { return currentMenu(); },
                                                [this](MenuAction action) { runAction(action); });
+        // On Wayland a menu without a parent window cannot be placed by us: it becomes a small
+        // window of its own that the compositor places, and this is its title.
+        popup_->setWindowTitle(title());
     }
     popup_->popup(position.isNull() ? QCursor::pos() : position);
 }
