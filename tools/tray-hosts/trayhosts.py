@@ -525,8 +525,16 @@ def left_click_opens_menu(run, host, box, label="menu"):
     def menu():
         changed, where = run.screenshot(label).changes_from(before, box)
         return where if changed > 3000 else None
+
+    def settled():
+        # A menu may fade in: the last screenshot is kept once it stops changing.
+        previous = Picture(os.path.join(run.dir, f"{run.name}-{label}.png"))
+        return run.screenshot(label).changes_from(previous, box)[0] < 100
     try:
-        return wait_for(menu, 8, "a menu")
+        wait_for(menu, 8, "a menu")
+        with contextlib.suppress(HostFailed):
+            wait_for(settled, 5, "the menu to settle")
+        return run.screenshot(label).changes_from(before, box)[1]
     except HostFailed:
         return None
     finally:
@@ -658,8 +666,16 @@ def table(binary, out, names, measure_cpu):
 
 
 def write_table(rows, names, out):
-    """table.md: one line per host, with the crops beside it."""
-    lines = ["| host | gauge on screen | bars (px) | gaps (px) | dots (px) | left click | "
+    """README.md: one line per host, with the crops beside it."""
+    lines = ["# Brimlet in real tray hosts", "",
+             "Each host ran headless on Debian 12 (Xvfb, or sway's headless output for waybar), with "
+             "its default settings, Brimlet's test build and a fake usage service (three quotas "
+             "at 36.6 %, 72 % and 20 % used). Written by `tools/tray-hosts/trayhosts.py table`; "
+             "the crops are four times enlarged. *Gauge on screen* is the box of the gauge's "
+             "coloured pixels; bars, gaps and dots are measured down the picture's columns. "
+             "*Menu after new activity*: the menu opened again after Claude Code started "
+             "writing (a transcript line every half second), with a left click on the gauge.", "",
+             "| host | gauge on screen | bars (px) | gaps (px) | dots (px) | left click | "
              "menu after new activity |", "|---|---|---|---|---|---|---|"]
     for name, row in zip(names, rows):
         if "failed" in row:
@@ -671,7 +687,7 @@ def write_table(rows, names, out):
         lines.append(f"| {row['host']} | ![gauge]({name}-gauge.png) {box[2]}×{box[3]} | "
                      f"{' '.join(map(str, row['bars']))} | {' '.join(map(str, row['gaps']))} | "
                      f"{' '.join(map(str, row['dots']))} | {click} | {live} |")
-    with open(os.path.join(out, "table.md"), "w") as f:
+    with open(os.path.join(out, "README.md"), "w") as f:
         f.write("\n".join(lines) + "\n")
 
 
