@@ -1,15 +1,19 @@
 #!/usr/bin/env python3
 """Runs Brimlet in real tray hosts, headless, and measures what a user would see.
 
-    trayhosts.py ci BRIMLET               the CI check: xfce4-panel under Xvfb (exit 0 pass,
-                                          77 skip when the host cannot run and CI is not set)
-    trayhosts.py table BRIMLET OUT [HOST…] every host of the table: screenshots and sizes in OUT
+    trayhosts.py ci BRIMLET     the CI check: xfce4-panel under Xvfb (exit 0 pass, 1 fail, 77
+                                skip when the host cannot run and BRIMLET_REQUIRE_HOSTS is unset)
+    trayhosts.py table BRIMLET OUT [HOST…] [--cpu]
+                                the hosts (xfce lxqt plasma gnome waybar trayer i3bar; all by
+                                default): cropped screenshots, hosts.json and README.md in OUT;
+                                --cpu adds 30 s idle and 30 s pulsing CPU figures
 
 BRIMLET is a build whose usage endpoint is http://127.0.0.1:47613 (the test build); a fake usage
-service answers there, inside a network namespace of the run's own where we may make one (root),
-so runs never collide with each other or with the test suite. Each host gets its own display or
-compositor, session bus, home and XDG folders. Nothing sleeps blindly: every step waits for what
-it needs, with a time limit.
+service answers there, inside a network namespace of the run's own, so runs never collide with
+each other or with the test suite. Each host gets its own display or compositor, session bus,
+home and XDG folders. Nothing sleeps blindly: every step waits for what it needs, with a time
+limit. The table needs root (GNOME runs in namespaces of its own, sway as nobody); the CI check
+does not.
 """
 import contextlib
 import http.server
@@ -495,8 +499,12 @@ class Waybar(Host):
         self.pointer = self.run.start([self.clicker, str(x), str(y), str(button)])
 
     def dismiss(self):
-        with contextlib.suppress(ProcessLookupError):
-            os.killpg(self.pointer.pid, signal.SIGTERM)
+        """A click on the empty desktop closes an open menu (there is no keyboard to press
+        Escape with)."""
+        for pointer in (self.pointer, self.run.start([self.clicker, "500", "300"])):
+            time.sleep(0.5)
+            with contextlib.suppress(ProcessLookupError):
+                os.killpg(pointer.pid, signal.SIGTERM)
 
 
 def pid_of(program, marker):
@@ -639,6 +647,12 @@ def cpu_while_pulsing(run, row, host, seconds=30):
 
 def table(binary, out, names, measure_cpu):
     os.makedirs(out, exist_ok=True)
+    # Hosts not run this time keep the rows of the last run.
+    try:
+        with open(os.path.join(out, "hosts.json")) as f:
+            earlier = {row.get("name"): row for row in json.load(f)}
+    except OSError:
+        earlier = {}
     rows = []
     for name in names:
         with Run(name, keep=None) as run:
@@ -657,15 +671,17 @@ def table(binary, out, names, measure_cpu):
                     row["gnome_errors"] = host.item_errors()
             except HostFailed as failure:
                 row = {"host": HOSTS[name].name, "failed": str(failure)}
+        row["name"] = name
         print(json.dumps(row), flush=True)
-        rows.append(row)
+        earlier[name] = row
+    rows = [earlier[name] for name in HOSTS if name in earlier]
     with open(os.path.join(out, "hosts.json"), "w") as f:
         json.dump(rows, f, indent=1)
-    write_table(rows, names, out)
+    write_table(rows, out)
     return rows
 
 
-def write_table(rows, names, out):
+def write_table(rows, out):
     """README.md: one line per host, with the crops beside it."""
     lines = ["# Brimlet in real tray hosts", "",
              "Each host ran headless on Debian 12 (Xvfb, or sway's headless output for waybar), with "
@@ -677,7 +693,8 @@ def write_table(rows, names, out):
              "writing (a transcript line every half second), with a left click on the gauge.", "",
              "| host | gauge on screen | bars (px) | gaps (px) | dots (px) | left click | "
              "menu after new activity |", "|---|---|---|---|---|---|---|"]
-    for name, row in zip(names, rows):
+    for row in rows:
+        name = row["name"]
         if "failed" in row:
             lines.append(f"| {row['host']} | did not run: {row['failed']} | | | | | |")
             continue
@@ -687,6 +704,10 @@ def write_table(rows, names, out):
         lines.append(f"| {row['host']} | ![gauge]({name}-gauge.png) {box[2]}×{box[3]} | "
                      f"{' '.join(map(str, row['bars']))} | {' '.join(map(str, row['gaps']))} | "
                      f"{' '.join(map(str, row['dots']))} | {click} | {live} |")
+    for row in rows:
+        if "gnome_errors" in row:
+            lines.append(f"\n{row['host']}: {row['gnome_errors']} JavaScript errors in "
+                         "gnome-shell's log over the run, dots pulsing included.")
     with open(os.path.join(out, "README.md"), "w") as f:
         f.write("\n".join(lines) + "\n")
 
