@@ -15,8 +15,13 @@ cd "$(dirname "${BASH_SOURCE[0]}")"
 
 # The fake usage service of the tests listens here; the test builds ask it instead of the real one.
 readonly test_usage_url="http://127.0.0.1:47613/api/oauth/usage"
-readonly packages=(cmake ninja-build g++ ccache qt6-base-dev qt6-qpa-plugins libgtest-dev
-    libgmock-dev libbenchmark-dev dbus)
+# fonts-nanum: the menu is Korean, and without a Korean font it shows boxes. qt6-wayland: Wayland
+# sessions without XWayland.
+readonly packages=(cmake ninja-build g++ ccache qt6-base-dev qt6-qpa-plugins qt6-wayland
+    libgtest-dev libgmock-dev libbenchmark-dev dbus fonts-nanum)
+# The test in a real tray host: xfce4-panel under Xvfb, screenshots and clicks.
+readonly host_test_packages=(xvfb xfce4-panel dbus-x11 imagemagick xdotool python3 iproute2
+    util-linux)
 # CPack's Debian generator computes the dependencies with dpkg-shlibdeps, which needs file.
 readonly package_tools=(dpkg-dev file)
 # What packaging/check-package.sh runs: the validators, man, and a stand-in usage service.
@@ -29,7 +34,7 @@ usage() {
 
 install_missing() {
     local missing=()
-    for package in "${packages[@]}" "$@"; do
+    for package in "$@"; do
         if [[ "$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null)" != installed ]]; then
             missing+=("$package")
         fi
@@ -93,11 +98,12 @@ package() {
 }
 
 case "${1:-}" in
-    start) install_missing && start ;;
-    test) install_missing && run_tests "${2:-}" ;;
+    start) install_missing "${packages[@]}" && start ;;
+    test) install_missing "${packages[@]}" "${host_test_packages[@]}" && run_tests "${2:-}" ;;
     package)
         [[ -z "${2:-}" || "$2" == --check ]] || usage
-        install_missing "${package_tools[@]}" ${2:+"${check_tools[@]}"} && package "${2:-}"
+        install_missing "${packages[@]}" "${package_tools[@]}" ${2:+"${check_tools[@]}"} &&
+            package "${2:-}"
         ;;
     *) usage ;;
 esac

@@ -69,15 +69,16 @@ void AppDelegate::render() {
     gauge_.stale = isStale(poller_.lastSuccess(), systemNow());
     gauge_.activity = activity_.signal();
     if (statusItem_) {
-        statusItem_->setImage(gauge_.image());
+        statusItem_->setGauge(gauge_.face());
+        statusItem_->menuMayHaveChanged();
     }
 }
 
 // Runs twelve times a second for the life of the program, so it costs one advance() while idle;
-// a new image is made only when the dots change.
+// the item draws only when the dots change. The menu's rows never change here.
 void AppDelegate::animate() {
     if (gauge_.advance() && statusItem_) {
-        statusItem_->setImage(gauge_.image());
+        statusItem_->setGauge(gauge_.face());
     }
 }
 

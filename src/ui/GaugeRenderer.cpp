@@ -1,34 +1,23 @@
 #include "ui/GaugeRenderer.h"
 
-#include <QPainter>
-#include <QPainterPath>
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
-#include "ui/Colours.h"
-
 namespace brimlet {
 namespace {
 
-constexpr double trackOpacity = 0.7;
-constexpr double staleFillOpacity = 0.45;
-constexpr double idleDotOpacity = 0.55;
-
-QColor withAlpha(QColor colour, double alpha) {
-    colour.setAlphaF(static_cast<float>(alpha));
-    return colour;
+// The gauge is laid out with the origin at its bottom-left corner; Qt's is at the top left.
+QRectF fromBottomLeft(double x, double y, double w, double h) {
+    return {x, GaugeRenderer::height - y - h, w, h};
 }
 
-// Corner radii are half the height; the horizontal one never exceeds half the width, so a fill
-// narrower than a bar is thick still ends in a (squeezed) round cap.
-void fillRounded(QPainter& painter, const QRectF& rect, const QColor& colour) {
-    const double ry = rect.height() / 2;
-    const double rx = std::min(ry, rect.width() / 2);
-    QPainterPath path;
-    path.addRoundedRect(rect, rx, ry);
-    painter.setBrush(colour);
-    painter.drawPath(path);
+// The used share a bucket's bar shows: 0 for a negative or unreadable percentage, full from 100.
+double usedShare(double usedPercent) {
+    if (usedPercent >= 100) {
+        return 1;
+    }
+    return usedPercent >= 0 ? usedPercent / 100 : 0;  // false for NaN as well
 }
 
 }  // namespace
@@ -36,14 +25,7 @@ void fillRounded(QPainter& painter, const QRectF& rect, const QColor& colour) {
 GaugeRenderer::GaugeRenderer(Clock clock) : clock_(std::move(clock)), lastTick_(clock_()) {}
 
 double GaugeRenderer::fillWidth(double usedPercent) {
-    double fraction = 0;
-    if (usedPercent >= 100) {
-        fraction = 1;
-    } else if (usedPercent >= 0) {  // false for NaN as well
-        fraction = usedPercent / 100;
-    }
-    const double w = gaugeW * fraction;
-    return w <= 0 ? 0 : std::max(w, 1.0);
+    return fillLength(usedShare(usedPercent), gaugeW, 1);
 }
 
 double GaugeRenderer::pulsePeriod(double rate) {
@@ -69,57 +51,47 @@ bool GaugeRenderer::advance() {
     return wasPulsing;
 }
 
+GaugeFace GaugeRenderer::face() const {
+    GaugeFace face;
+    for (qsizetype row = 0; row < std::min<qsizetype>(rows, buckets.size()); ++row) {
+        face.used.at(row) = usedShare(buckets.at(row).usedPercent());
+    }
+    face.stale = stale;
+    face.lit = {isActiveRate(activity.opusRate), isActiveRate(activity.fableRate)};
+    if (face.lit[0] || face.lit[1]) {
+        face.pulseAlpha = 0.35 + 0.65 * std::abs(std::sin(std::numbers::pi * phase_));
+    }
+    return face;
+}
+
+GaugeShapes GaugeRenderer::shapes() {
+    GaugeShapes shapes{QSizeF(width, height), {}, {}, 1};
+    const double blockH = rows * barH + (rows - 1) * barGap;
+    const double topRowY = (height + blockH) / 2 - barH;
+    for (int row = 0; row < rows; ++row) {
+        shapes.tracks.at(row) =
+            fromBottomLeft(padding, topRowY - row * (barH + barGap), gaugeW, barH);
+    }
+    const double dotX = padding + gaugeW + groupGap;
+    const double upperY = (height + 2 * dotD + dotGap) / 2 - dotD;
+    shapes.dots = {fromBottomLeft(dotX, upperY, dotD, dotD),
+                   fromBottomLeft(dotX, upperY - (dotD + dotGap), dotD, dotD)};
+    return shapes;
+}
+
 QImage GaugeRenderer::image() const {
-    QImage image(static_cast<int>(width * imageScale), static_cast<int>(height * imageScale),
-                 QImage::Format_ARGB32_Premultiplied);
+    return imageOf(face());
+}
+
+QImage GaugeRenderer::imageOf(const GaugeFace& face) {
+    const QSize pixels(static_cast<int>(width * imageScale), static_cast<int>(height * imageScale));
+    QImage image = gaugeImage(shapes(), face, pixels);
     image.setDevicePixelRatio(imageScale);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    draw(painter);
     return image;
 }
 
 void GaugeRenderer::draw(QPainter& painter) const {
-    painter.save();
-    // The one place where Qt's top-left origin becomes the gauge's bottom-left one.
-    painter.translate(0, height);
-    painter.scale(1, -1);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter.setPen(Qt::NoPen);
-    drawBars(painter);
-    drawDots(painter);
-    painter.restore();
-}
-
-void GaugeRenderer::drawBars(QPainter& painter) const {
-    const double blockH = rows * barH + (rows - 1) * barGap;
-    const double topRowY = (height + blockH) / 2 - barH;
-    for (int row = 0; row < rows; ++row) {
-        const double y = topRowY - row * (barH + barGap);
-        fillRounded(painter, QRectF(padding, y, gaugeW, barH), withAlpha(deepGreen, trackOpacity));
-        if (row >= buckets.size()) {
-            continue;
-        }
-        const double w = fillWidth(buckets.at(row).usedPercent());
-        if (w > 0) {
-            fillRounded(painter, QRectF(padding, y, w, barH),
-                        withAlpha(accent, stale ? staleFillOpacity : 1.0));
-        }
-    }
-}
-
-void GaugeRenderer::drawDots(QPainter& painter) const {
-    const double x = padding + gaugeW + groupGap;
-    const double upperY = (height + 2 * dotD + dotGap) / 2 - dotD;
-    const double lowerY = upperY - (dotD + dotGap);
-    const double pulseAlpha = 0.35 + 0.65 * std::abs(std::sin(std::numbers::pi * phase_));
-    const auto dotColour = [pulseAlpha](double rate) {
-        return isActiveRate(rate) ? withAlpha(accent, pulseAlpha)
-                                  : withAlpha(idleGreen, idleDotOpacity);
-    };
-    fillRounded(painter, QRectF(x, upperY, dotD, dotD), dotColour(activity.opusRate));
-    fillRounded(painter, QRectF(x, lowerY, dotD, dotD), dotColour(activity.fableRate));
+    paintGauge(painter, shapes(), face());
 }
 
 }  // namespace brimlet

@@ -7,6 +7,7 @@
 #include "activity/Signal.h"
 #include "base/Clock.h"
 #include "quota/Bucket.h"
+#include "ui/GaugeFace.h"
 
 class QPainter;
 
@@ -41,6 +42,8 @@ class GaugeRenderer {
 
     // A fresh width x height point image (82 x 44 pixels), transparent where nothing is drawn.
     [[nodiscard]] QImage image() const;
+    // The same image of any face.
+    [[nodiscard]] static QImage imageOf(const GaugeFace& face);
 
     // Paints the gauge in the painter's current coordinates, taken as points with the gauge's
     // top-left corner at the origin. Paints no background.
@@ -48,15 +51,17 @@ class GaugeRenderer {
 
     [[nodiscard]] double phase() const { return phase_; }
 
+    // What the picture shows now; equal faces draw equal pictures.
+    [[nodiscard]] GaugeFace face() const;
+    // Where this 41 x 22 point presentation puts its shapes.
+    [[nodiscard]] static GaugeShapes shapes();
+
     // Width of row i's fill for a used percentage; 0 means no fill.
     [[nodiscard]] static double fillWidth(double usedPercent);
     // Seconds per bright-dark cycle of a lit dot for the larger of the two rates.
     [[nodiscard]] static double pulsePeriod(double rate);
 
   private:
-    void drawBars(QPainter& painter) const;
-    void drawDots(QPainter& painter) const;
-
     Clock clock_;
     double phase_ = 0;  // in [0, 2] while active, 0 while idle
     QDateTime lastTick_;

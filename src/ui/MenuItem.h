@@ -22,6 +22,8 @@ struct MenuItem {
     QChar keyEquivalent{};          // u'r', u'q' or null; with the platform's primary modifier
     std::optional<bool> checked{};  // present for a check-mark row: its state
 
+    friend bool operator==(const MenuItem&, const MenuItem&) = default;
+
     // Whether choosing this row has an effect: separators and information rows have none.
     [[nodiscard]] bool choosable() const {
         return !separator && enabled && action != MenuAction::None;

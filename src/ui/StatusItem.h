@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QImage>
 #include <QRectF>
 #include <functional>
 #include <memory>
 
+#include "ui/GaugeFace.h"
 #include "ui/MenuItem.h"
 
 namespace brimlet {
@@ -23,8 +23,12 @@ class StatusItem {
   public:
     virtual ~StatusItem() = default;
 
-    // The gauge image, drawn at device pixel ratio 2 (82 x 44 pixels for 41 x 22 points).
-    virtual void setImage(const QImage& image) = 0;
+    // What the gauge shows now; the item draws the pictures its host needs, and only when the
+    // face changed, since this is called at every animation step while a dot pulses.
+    virtual void setGauge(const GaugeFace& face) = 0;
+    // The menu's rows may have changed (new data arrived). Items whose hosts keep a copy of the
+    // menu compare and tell them; others build the menu when it opens and ignore this.
+    virtual void menuMayHaveChanged() {}
     [[nodiscard]] virtual Placement placement() const = 0;
 
     std::function<MenuItems()> menuNeedsUpdate;  // called right before the menu shows

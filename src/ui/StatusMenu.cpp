@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <QStringList>
+#include <algorithm>
 
 #include "base/NumberFormat.h"
 
@@ -97,6 +98,19 @@ MenuItems buildStatusMenu(const MenuState& state, const QTimeZone& zone) {
     items.append(info(QStringLiteral("Brimlet ") + state.version, detailSize, TextRole::Tertiary));
     items.append(action(QStringLiteral("종료"), MenuAction::Quit, u'q'));
     return items;
+}
+
+QString statusSummary(const MenuItems& items) {
+    QStringList lines;
+    const auto separator = std::find_if(items.begin(), items.end(),
+                                        [](const MenuItem& item) { return item.separator; });
+    for (auto row = items.begin(); row != separator; ++row) {
+        lines.append(row->text);
+    }
+    if (separator != items.end() && separator + 1 != items.end()) {
+        lines.append((separator + 1)->text);
+    }
+    return lines.join(u'\n');
 }
 
 }  // namespace brimlet

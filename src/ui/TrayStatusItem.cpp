@@ -1,64 +1,52 @@
 #include "ui/TrayStatusItem.h"
 
+#include <QCursor>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QScreen>
-#include <QStyle>
-#include <QWidgetAction>
+#include <algorithm>
+
+#include "ui/GaugeRenderer.h"
+#include "ui/SquareGauge.h"
 
 namespace brimlet {
 
-namespace {
-
-// Menus read '&' as a mnemonic marker; our texts mean the character itself.
-QString actionText(const QString& text) {
-    auto escaped = text;
-    return escaped.replace(u'&', QStringLiteral("&&"));
+QIcon wideTrayPicture(const GaugeFace& face, QSize /*cell*/) {
+    return QIcon(QPixmap::fromImage(GaugeRenderer::imageOf(face)));
 }
 
-QKeySequence keySequence(QChar key) {
-    return QKeySequence(
-        QKeyCombination(Qt::ControlModifier, static_cast<Qt::Key>(key.toUpper().unicode())));
-}
-
-}  // namespace
-
-QColor textColour(TextRole role, const QPalette& palette) {
-    switch (role) {
-        case TextRole::Secondary:
-            return palette.color(QPalette::Active, QPalette::PlaceholderText);
-        case TextRole::Tertiary:
-            return palette.color(QPalette::Disabled, QPalette::WindowText);
-        case TextRole::Plain:
-        case TextRole::Primary:
-            break;
+QIcon squareTrayPicture(const GaugeFace& face, QSize cell) {
+    QList<int> sizes = squareGauge::pixelSizes();
+    if (const int side = std::min(cell.width(), cell.height()); side > 0) {
+        // The smallest size that fills the cell, or the largest there is.
+        const auto fitting =
+            std::find_if(sizes.begin(), sizes.end(), [side](int pixels) { return pixels >= side; });
+        sizes = {fitting != sizes.end() ? *fitting : sizes.last()};
     }
-    return palette.color(QPalette::Active, QPalette::WindowText);
+    QIcon icon;
+    for (const int pixels : sizes) {
+        icon.addPixmap(QPixmap::fromImage(squareGauge::image(face, pixels)));
+    }
+    return icon;
 }
 
-QFont styledRowFont(QFont base, double points) {
-    base.setPointSizeF(points);
-    base.setWeight(QFont::Normal);
-#if QT_VERSION >= QT_VERSION_CHECK(6, 7, 0)
-    base.setFeature("tnum", 1);
-#endif
-    return base;
-}
-
-TrayStatusItem::TrayStatusItem(double length) : length_(length) {
+TrayStatusItem::TrayStatusItem(double length, Picture picture, LeftClick leftClick)
+    : length_(length),
+      picture_(std::move(picture)),
+      leftClick_(leftClick),
+      menu_([this] { return currentMenu(); }, [this](MenuAction action) { runAction(action); }) {
     icon_.setContextMenu(&menu_);
-    connect(&menu_, &QMenu::aboutToShow, this, &TrayStatusItem::rebuildMenu);
+    connect(&icon_, &QSystemTrayIcon::activated, this, &TrayStatusItem::activated);
 }
 
 TrayStatusItem::~TrayStatusItem() = default;
 
-// The icon shows with its first image: a tray icon without one is refused with a warning.
-void TrayStatusItem::setImage(const QImage& image) {
-    if (image == image_) {
+// The icon shows with its first picture: a tray icon without one is refused with a warning.
+void TrayStatusItem::setGauge(const GaugeFace& face) {
+    if (face == face_) {
         return;
     }
-    image_ = image;
-    icon_.setIcon(QIcon(QPixmap::fromImage(image_)));
+    face_ = face;
+    icon_.setIcon(picture_(face, icon_.geometry().size()));
     icon_.show();
 }
 
@@ -69,56 +57,9 @@ Placement TrayStatusItem::placement() const {
     return {length_, icon_.isVisible(), window, screen ? QRectF(screen->geometry()) : QRectF()};
 }
 
-void TrayStatusItem::rebuildMenu() {
-    menu_.clear();
-    for (const auto& item : currentMenu()) {
-        addRow(item);
-    }
-}
-
-void TrayStatusItem::addRow(const MenuItem& item) {
-    if (item.separator) {
-        menu_.addSeparator();
-    } else if (item.fontSize > 0 && !item.choosable()) {
-        addLabelRow(item);
-    } else {
-        addActionRow(item);
-    }
-}
-
-void TrayStatusItem::addLabelRow(const MenuItem& item) {
-    auto* const label = new QLabel(item.text);
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(styledRowFont(menu_.font(), item.fontSize));
-    auto palette = label->palette();
-    palette.setColor(QPalette::WindowText, textColour(item.colour, menu_.palette()));
-    label->setPalette(palette);
-    const auto margin = menu_.style()->pixelMetric(QStyle::PM_MenuHMargin, nullptr, &menu_);
-    label->setContentsMargins(margin, 0, margin, 0);
-
-    auto* const action = new QWidgetAction(&menu_);
-    action->setDefaultWidget(label);
-    action->setText(actionText(item.text));
-    action->setEnabled(false);
-    menu_.addAction(action);
-}
-
-void TrayStatusItem::addActionRow(const MenuItem& item) {
-    auto* const action = menu_.addAction(actionText(item.text));
-    if (item.fontSize > 0) {
-        action->setFont(styledRowFont(menu_.font(), item.fontSize));
-    }
-    action->setEnabled(item.enabled);
-    if (item.checked) {
-        action->setCheckable(true);
-        action->setChecked(*item.checked);
-    }
-    if (!item.keyEquivalent.isNull()) {
-        action->setShortcut(keySequence(item.keyEquivalent));
-    }
-    if (item.choosable()) {
-        connect(action, &QAction::triggered, this,
-                [this, chosen = item.action] { runAction(chosen); });
+void TrayStatusItem::activated(QSystemTrayIcon::ActivationReason reason) {
+    if (reason == QSystemTrayIcon::Trigger && leftClick_ == LeftClick::PopUpMenu) {
+        menu_.popup(QCursor::pos());
     }
 }
 

@@ -1,49 +1,47 @@
 #pragma once
 
-#include <QFont>
-#include <QMenu>
+#include <QIcon>
 #include <QObject>
-#include <QPalette>
 #include <QSystemTrayIcon>
+#include <functional>
 
+#include "ui/RecordsMenu.h"
 #include "ui/StatusItem.h"
 
 namespace brimlet {
 
-// The status item of macOS: Qt's tray icon, whose menu is rebuilt from the records each time it
-// is about to show. Styled information rows are labels in their size, with tabular digits where
-// Qt can ask for them, and their colour role from the palette's text colours (a menu action has
-// no colour of its own). Key equivalents use Control, which Qt maps to Command on macOS. Plain
-// Qt, so it is built and tested on every platform.
+// Qt's tray icon with the menu records as its context menu: the status item of macOS (a real
+// NSStatusItem, whose click opens the menu) and, on Linux, the face shown in XEmbed trays, where a
+// left click pops the same menu up too. Plain Qt, so it is built and tested on every platform.
 class TrayStatusItem final : public QObject, public StatusItem {
     Q_OBJECT
 
   public:
-    explicit TrayStatusItem(double length);
+    // Draws the icon for a face, for a cell of `cell` pixels where the tray has told (else empty).
+    using Picture = std::function<QIcon(const GaugeFace& face, QSize cell)>;
+    enum class LeftClick { HostOpensMenu, PopUpMenu };
+
+    TrayStatusItem(double length, Picture picture, LeftClick leftClick);
     ~TrayStatusItem() override;
 
-    void setImage(const QImage& image) override;
+    void setGauge(const GaugeFace& face) override;
     [[nodiscard]] Placement placement() const override;
 
-    // The menu the icon opens; its rows are rebuilt on its aboutToShow.
-    [[nodiscard]] QMenu& menu() { return menu_; }
-
   private:
-    void rebuildMenu();
-    void addRow(const MenuItem& item);
-    void addLabelRow(const MenuItem& item);
-    void addActionRow(const MenuItem& item);
+    void activated(QSystemTrayIcon::ActivationReason reason);
 
     double length_;
-    QImage image_;
-    QMenu menu_;
+    Picture picture_;
+    LeftClick leftClick_;
+    std::optional<GaugeFace> face_;
+    RecordsMenu menu_;
     QSystemTrayIcon icon_;  // after the menu: it must go first, as it shows the menu
 };
 
-// The text colour of a styled row's role, from `palette`.
-[[nodiscard]] QColor textColour(TextRole role, const QPalette& palette);
-
-// The font of a styled row: `base` at `points`, with tabular (equal-width) digits where supported.
-[[nodiscard]] QFont styledRowFont(QFont base, double points);
+// The 41 x 22 point gauge, drawn at twice its size for dense screens, whatever the cell.
+[[nodiscard]] QIcon wideTrayPicture(const GaugeFace& face, QSize cell);
+// The square gauge: only at the offered size that best fills a known cell (while the dots pulse
+// this runs twelve times a second), else at each of its sizes.
+[[nodiscard]] QIcon squareTrayPicture(const GaugeFace& face, QSize cell);
 
 }  // namespace brimlet

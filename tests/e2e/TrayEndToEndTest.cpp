@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDBusObjectPath>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -79,32 +80,6 @@ class TrayEndToEndTest : public testing::Test {
         return StatusItemClient(host_, watcher_.registrations().last().sender);
     }
 
-    // The menu as a host shows it: AboutToShow, then the layout's labels.
-    [[nodiscard]] static QStringList openMenu(StatusItemClient& item) {
-        if (item.aboutToShow() != true) {
-            return {};
-        }
-        const std::optional<MenuSnapshot> menu = item.layout();
-        QStringList labels;
-        for (const MenuRow& row : menu ? menu->rows : QList<MenuRow>{}) {
-            labels.append(row.type == u"separator" ? QStringLiteral("---") : row.label);
-        }
-        return labels;
-    }
-
-    [[nodiscard]] static bool menuShows(StatusItemClient& item, const QString& label) {
-        return waitUntil([&] { return openMenu(item).contains(label); }, 10s);
-    }
-
-    [[nodiscard]] static int rowId(StatusItemClient& item, const QString& label) {
-        for (const MenuRow& row : item.layout().value_or(MenuSnapshot{}).rows) {
-            if (row.label == label) {
-                return row.id;
-            }
-        }
-        return -1;
-    }
-
     TempHome home_;
     PrivateBus bus_;
     QDBusConnection host_ = bus_.connect(QStringLiteral("tray-host"));
@@ -113,19 +88,77 @@ class TrayEndToEndTest : public testing::Test {
     QProcess app_;
 };
 
+// Some hosts read every property and fail on a missing one, so the unused ones are there, empty.
+void expectPropertiesHostsRead(StatusItemClient& item) {
+    const QVariantMap expected{{"Id", "com.zorvan.brimlet"},
+                               {"Title", "Brimlet"},
+                               {"Category", "ApplicationStatus"},
+                               {"Status", "Active"},
+                               {"WindowId", 0},
+                               {"ItemIsMenu", true},
+                               {"Menu", QVariant::fromValue(QDBusObjectPath("/MenuBar"))}};
+    for (auto property = expected.begin(); property != expected.end(); ++property) {
+        EXPECT_EQ(item.itemProperty(property.key()), *property) << property.key().toStdString();
+    }
+    for (const auto* const name : {"IconName", "IconThemePath", "OverlayIconName",
+                                   "AttentionIconName", "AttentionMovieName"}) {
+        EXPECT_EQ(item.itemProperty(name), QVariant(QString())) << name;
+    }
+    for (const auto* const name : {"OverlayIconPixmap", "AttentionIconPixmap"}) {
+        const QVariant value = item.itemProperty(name);
+        EXPECT_TRUE(value.isValid() && qdbus_cast<IconPixmapList>(value).isEmpty()) << name;
+    }
+    EXPECT_EQ(item.menuProperty("Version"), QVariant(3u));
+    EXPECT_EQ(item.menuProperty("TextDirection"), QVariant("ltr"));
+    EXPECT_EQ(item.menuProperty("Status"), QVariant("normal"));
+}
+
+// The dbusmenu calls hosts make besides GetLayout, with the errors they expect for ids that name
+// nothing; clicks on rows without an action do nothing.
+void expectGroupCallsAndErrors(StatusItemClient& item, int refreshId, int infoId) {
+    const auto group =
+        item.callMenu("GetGroupProperties",
+                      {QVariant::fromValue(QList<int>{refreshId, 99}), QStringList{"label"}});
+    ASSERT_TRUE(group);
+    const auto rows = qdbus_cast<DBusMenuItemList>(group->arguments().value(0));
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows.first().properties, QVariantMap({{"label", "지금 새로고침"}}));
+    const auto label = item.callMenu("GetProperty", {refreshId, "label"});
+    ASSERT_TRUE(label);
+    EXPECT_EQ(qvariant_cast<QDBusVariant>(label->arguments().value(0)).variant(), "지금 새로고침");
+    const QList<std::pair<QString, QVariantList>> errors{
+        {"GetProperty", {99, "label"}},
+        {"GetProperty", {refreshId, "toggle-state"}},
+        {"GetLayout", {99, -1, QStringList()}},
+    };
+    for (const auto& [method, arguments] : errors) {
+        const auto reply = item.callMenu(method, arguments);
+        EXPECT_TRUE(reply && reply->type() == QDBusMessage::ErrorMessage) << method.toStdString();
+    }
+    const auto shown = item.callMenu("AboutToShowGroup", {QVariant::fromValue(QList<int>{0, 99})});
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(qdbus_cast<QList<int>>(shown->arguments().value(1)), QList<int>{99});
+    const DBusMenuEventList events{{infoId, "clicked", QDBusVariant(0), 0},
+                                   {99, "clicked", QDBusVariant(0), 0},
+                                   {refreshId, "hovered", QDBusVariant(0), 0}};
+    const auto handled = item.callMenu("EventGroup", {QVariant::fromValue(events)});
+    ASSERT_TRUE(handled);
+    EXPECT_EQ(qdbus_cast<QList<int>>(handled->arguments().value(0)), QList<int>{99});
+}
+
 TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     ASSERT_TRUE(watcher_.start());
-    startApp();
+    startApp({QStringLiteral("--debug")});
     ASSERT_TRUE(registeredTimes(1));
+    // By its bus name: the watcher then finds the item at /StatusNotifierItem there.
+    EXPECT_EQ(watcher_.registrations().last().service, watcher_.registrations().last().sender);
     StatusItemClient item = client();
-
-    EXPECT_EQ(item.itemProperty("Id"), QVariant("com.zorvan.brimlet"));
-    EXPECT_EQ(item.itemProperty("ItemIsMenu"), QVariant(true));
+    expectPropertiesHostsRead(item);
     QList<QSize> sizes;
-    for (const auto& pixmap : item.iconPixmaps()) {
+    for (const auto& pixmap : qdbus_cast<IconPixmapList>(item.itemProperty("IconPixmap"))) {
         sizes.append({pixmap.width, pixmap.height});
     }
-    EXPECT_EQ(sizes, (QList<QSize>{{41, 22}, {82, 44}}));
+    EXPECT_EQ(sizes, (QList<QSize>{{16, 16}, {22, 22}, {32, 32}, {44, 44}}));
 
     // One poll at start, with the token and the beta header.
     ASSERT_TRUE(waitUntil([&] { return !server_.requests().isEmpty(); }));
@@ -134,67 +167,74 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     EXPECT_EQ(poll.header("Authorization"), "Bearer e2e-token");
     EXPECT_EQ(poll.header("anthropic-beta"), "oauth-2025-04-20");
 
-    ASSERT_TRUE(menuShows(item, QStringLiteral("세션 (5시간)   63% 남음")));
-    const QStringList menu = openMenu(item);
-    ASSERT_EQ(menu.size(), 12) << menu.join(u'|').toStdString();
+    // A host that keeps its copy of the menu (GNOME's) never calls AboutToShow.
+    ASSERT_TRUE(waitUntil([&] { return item.menu().labels.size() == 12; }, 10s));
+    const QStringList menu = item.menu().labels;
     EXPECT_EQ(menu.mid(0, 6), (QStringList{"세션 (5시간)   63% 남음",
                                            "      리셋 12월 5일 (토) 15:00", "주간 전체   88% 남음",
                                            "      리셋 12월 10일 (목) 03:30", "---", "대기 중"}));
     EXPECT_TRUE(menu.at(6).startsWith(QStringLiteral("마지막 갱신 ")));
     EXPECT_EQ(menu.mid(7), (QStringList{"---", "지금 새로고침", "로그인 시 자동 실행",
                                         "Brimlet 0.1.0", "종료"}));
+    const auto toolTip = qdbus_cast<ToolTip>(item.itemProperty("ToolTip"));
+    EXPECT_EQ(toolTip.title, "Brimlet");
+    EXPECT_EQ(toolTip.text, menu.mid(0, 4).join(u'\n') + "\n대기 중");
+    EXPECT_EQ(item.itemProperty("IconAccessibleDesc"), toolTip.text);
+    expectGroupCallsAndErrors(item, item.menu().idOf("지금 새로고침"), item.menu().idOf("대기 중"));
 
-    // Claude Code writes a reply: the activity line shows it within a tick.
+    // Idle, with the activity source reporting every 2 s: neither the icon nor the menu changes.
+    const int icons = item.newIconCount();
+    const auto updates = item.layoutUpdates().size();
+    (void)waitUntil([] { return false; }, 2500ms);
+    EXPECT_EQ(item.newIconCount(), icons);
+    EXPECT_EQ(item.layoutUpdates().size(), updates);
+
+    // Claude Code writes a reply: the host is told, and its next GetLayout has the new line; the
+    // dot pulses. Rates keep moving, but the layout is announced at most once a second.
+    // GNOME's extension re-reads only the layout's structure: the new label must come with
+    // ItemsPropertiesUpdated.
     appendToTranscript(opusLine);
-    EXPECT_TRUE(menuShows(item, QStringLiteral("작동 중 — Opus 20 tok/s")));
+    ASSERT_TRUE(waitUntil([&] { return item.layoutUpdates().size() > updates; }, 5s));
+    const QString working = QStringLiteral("작동 중 — Opus 20 tok/s");
+    EXPECT_TRUE(item.menu().labels.contains(working));
+    EXPECT_EQ(item.updatedLabels().value(item.menu().idOf(working)), working);
+    EXPECT_TRUE(waitUntil([&] { return item.newIconCount() > icons + 5; }));
 
-    EXPECT_TRUE(item.click(rowId(item, QStringLiteral("지금 새로고침"))));
+    EXPECT_TRUE(item.click(item.menu().idOf(QStringLiteral("지금 새로고침"))));
     EXPECT_TRUE(waitUntil([&] { return server_.requests().size() == 2; }));
-
-    EXPECT_TRUE(item.click(rowId(item, QStringLiteral("로그인 시 자동 실행"))));
-    EXPECT_TRUE(waitUntil([&] {
-        return QFileInfo::exists(
-            home_.file(QStringLiteral(".config/autostart/com.zorvan.brimlet.desktop")));
-    }));
+    // Launch at login on and off again, each seen by a host opening the menu: two changes of the
+    // check mark within a fraction of a second, announced at least a second after the last
+    // announcement (the two may become one).
+    const QString autostart = home_.file(".config/autostart/com.zorvan.brimlet.desktop");
+    const auto announced = item.layoutUpdates().size();
+    for (const bool on : {true, false}) {
+        EXPECT_TRUE(item.click(item.menu().idOf(QStringLiteral("로그인 시 자동 실행"))));
+        EXPECT_TRUE(waitUntil([&] { return QFileInfo::exists(autostart) == on; }));
+        EXPECT_EQ(item.aboutToShow(), true);
+    }
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return item.layoutUpdates().size() > announced &&
+                   item.layoutUpdates().last().revision == item.menu().revision;
+        },
+        5s));
+    for (qsizetype i = 1; i < item.layoutUpdates().size(); ++i) {
+        EXPECT_GE(item.layoutUpdates()[i].atMs - item.layoutUpdates()[i - 1].atMs, 900) << i;
+    }
 
     // The panel restarts: the item registers again with the new watcher.
     watcher_.stop();
     ASSERT_TRUE(watcher_.start());
     ASSERT_TRUE(registeredTimes(2));
 
-    EXPECT_TRUE(client().click(rowId(item, QStringLiteral("종료"))));
+    EXPECT_TRUE(client().click(item.menu().idOf(QStringLiteral("종료"))));
     ASSERT_TRUE(waitUntil([&] { return app_.state() == QProcess::NotRunning; }, 10s));
     EXPECT_EQ(app_.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(app_.exitCode(), 0);
     EXPECT_EQ(app_.readAllStandardOutput(), "");
-    EXPECT_EQ(app_.readAllStandardError(), "");
-}
-
-TEST_F(TrayEndToEndTest, WaitsQuietlyForATrayHostToAppear) {
-    startApp();
-    ASSERT_TRUE(waitUntil([&] { return !server_.requests().isEmpty(); }));
-    EXPECT_EQ(app_.state(), QProcess::Running);
-    ASSERT_TRUE(watcher_.start());
-    ASSERT_TRUE(registeredTimes(1));
-    StatusItemClient item = client();
-    EXPECT_TRUE(menuShows(item, QStringLiteral("주간 전체   88% 남음")));
-    app_.terminate();
-    ASSERT_TRUE(waitUntil([&] { return app_.state() == QProcess::NotRunning; }));
-    EXPECT_EQ(app_.readAllStandardOutput(), "");
-    EXPECT_EQ(app_.readAllStandardError(), "");
-}
-
-TEST_F(TrayEndToEndTest, DebugWritesThePlacementOnceAfterTwoSeconds) {
-    ASSERT_TRUE(watcher_.start());
-    startApp({QStringLiteral("--debug")});
-    QByteArray dump;
-    const auto collect = [&] {
-        dump += app_.readAllStandardError();
-        return dump.endsWith(")\n");
-    };
-    ASSERT_TRUE(waitUntil(collect, 8s)) << dump.toStdString();
-    // A tray item on this protocol never learns its window or screen: zero rectangles.
-    EXPECT_EQ(dump,
+    // --debug: one placement dump, two seconds after the start. A StatusNotifierItem never
+    // learns its window or screen: zero rectangles.
+    EXPECT_EQ(app_.readAllStandardError(),
               "[debug] length=41.0 visible=true\n"
               "[debug] window=(0.0, 0.0, 0.0, 0.0)\n"
               "[debug] screen=(0.0, 0.0, 0.0, 0.0)\n");

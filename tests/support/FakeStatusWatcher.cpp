@@ -28,30 +28,15 @@ bool FakeStatusWatcher::start() {
 }
 
 void FakeStatusWatcher::stop() {
-    if (!running_) {
-        return;
+    if (running_) {
+        connection_.unregisterService(watcherName);
+        connection_.unregisterObject(watcherPath);
+        running_ = false;
     }
-    connection_.unregisterService(watcherName);
-    connection_.unregisterObject(watcherPath);
-    items_.clear();
-    running_ = false;
 }
 
-// As the desktop watchers do: a bus name means the item sits at /StatusNotifierItem there; an
-// object path means the item sits at that path of the caller.
 void FakeStatusWatcher::RegisterStatusNotifierItem(const QString& service) {
-    const auto sender = message().service();
-    registrations_.append({service, sender, QDateTime::currentDateTimeUtc()});
-    const QString item = service.startsWith(u'/') ? sender + service
-                                                  : service + QStringLiteral("/StatusNotifierItem");
-    if (!items_.contains(item)) {
-        items_.append(item);
-    }
-    Q_EMIT StatusNotifierItemRegistered(item);
-}
-
-void FakeStatusWatcher::RegisterStatusNotifierHost(const QString& /*service*/) {
-    Q_EMIT StatusNotifierHostRegistered();
+    registrations_.append({service, message().service()});
 }
 
 }  // namespace brimlet::test

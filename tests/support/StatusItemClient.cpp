@@ -15,21 +15,18 @@ const auto itemInterface = QStringLiteral("org.kde.StatusNotifierItem");
 const auto menuInterface = QStringLiteral("com.canonical.dbusmenu");
 const auto itemPath = QStringLiteral("/StatusNotifierItem");
 
-MenuRow menuRow(const DBusMenuLayoutItem& node) {
-    const MenuRow defaults;
-    return {node.id, node.properties.value(QStringLiteral("type"), defaults.type).toString(),
-            node.properties.value(QStringLiteral("label")).toString()};
-}
-
 }  // namespace
 
 StatusItemClient::StatusItemClient(const QDBusConnection& connection, QString service)
     : connection_(connection), service_(std::move(service)) {
+    clock_.start();
     registerDBusTypes();
     connection_.connect(service_, {}, itemInterface, QStringLiteral("NewIcon"), this,
                         SLOT(countNewIcon()));
     connection_.connect(service_, {}, menuInterface, QStringLiteral("LayoutUpdated"), this,
                         SLOT(recordLayoutUpdate(uint, int)));
+    connection_.connect(service_, {}, menuInterface, QStringLiteral("ItemsPropertiesUpdated"), this,
+                        SLOT(recordPropertiesUpdate(QDBusMessage)));
     // A round trip to the bus daemon, which handles our messages in order: once it answers, the
     // match rules above are in force and no signal sent afterwards is missed.
     (void)connection_.interface()->serviceOwner(service_);
@@ -39,31 +36,32 @@ QVariant StatusItemClient::itemProperty(const QString& name) {
     return property(itemPath, itemInterface, name);
 }
 
-IconPixmapList StatusItemClient::iconPixmaps() {
-    return qdbus_cast<IconPixmapList>(itemProperty(QStringLiteral("IconPixmap")));
-}
-
 QVariant StatusItemClient::menuProperty(const QString& name) {
     return property(menuPath(), menuInterface, name);
 }
 
-std::optional<bool> StatusItemClient::aboutToShow(int id) {
-    const auto reply = callMenu(QStringLiteral("AboutToShow"), {id});
+std::optional<bool> StatusItemClient::aboutToShow() {
+    const auto reply = callMenu(QStringLiteral("AboutToShow"), {0});
     if (!reply || reply->type() != QDBusMessage::ReplyMessage) {
         return std::nullopt;
     }
     return reply->arguments().value(0).toBool();
 }
 
-std::optional<MenuSnapshot> StatusItemClient::layout() {
+MenuSnapshot StatusItemClient::menu() {
     const auto reply = callMenu(QStringLiteral("GetLayout"), {0, -1, QStringList()});
     if (!reply || reply->type() != QDBusMessage::ReplyMessage) {
-        return std::nullopt;
+        return {};
     }
+    MenuSnapshot snapshot{reply->arguments().value(0).toUInt(), {}, {}};
     const auto root = qdbus_cast<DBusMenuLayoutItem>(reply->arguments().value(1));
-    MenuSnapshot snapshot{reply->arguments().value(0).toUInt(), {}};
-    for (const auto& child : root.children) {
-        snapshot.rows.append(menuRow(child));
+    for (const auto& row : root.children) {
+        const bool separator =
+            row.properties.value(QStringLiteral("type")).toString() == u"separator";
+        snapshot.ids.append(row.id);
+        snapshot.labels.append(separator
+                                   ? QStringLiteral("---")
+                                   : row.properties.value(QStringLiteral("label")).toString());
     }
     return snapshot;
 }
@@ -80,12 +78,26 @@ std::optional<QDBusMessage> StatusItemClient::callMenu(const QString& method,
     return call(menuPath(), menuInterface, method, arguments);
 }
 
+bool StatusItemClient::callItem(const QString& method, const QVariantList& arguments) {
+    const auto reply = call(itemPath, itemInterface, method, arguments);
+    return reply && reply->type() == QDBusMessage::ReplyMessage;
+}
+
 void StatusItemClient::countNewIcon() {
     ++newIcons_;
 }
 
+void StatusItemClient::recordPropertiesUpdate(const QDBusMessage& message) {
+    for (const auto& node : qdbus_cast<DBusMenuItemList>(message.arguments().value(0))) {
+        if (node.properties.contains(QStringLiteral("label"))) {
+            updatedLabels_.insert(node.id,
+                                  node.properties.value(QStringLiteral("label")).toString());
+        }
+    }
+}
+
 void StatusItemClient::recordLayoutUpdate(uint revision, int /*parent*/) {
-    layoutUpdates_.append(revision);
+    layoutUpdates_.append({revision, clock_.elapsed()});
 }
 
 std::optional<QDBusMessage> StatusItemClient::call(const QString& path, const QString& interface,

@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <QPainter>
-
 #include "support/QtPrinters.h"
+#include "ui/SquareGauge.h"
 #include "ui/sni/IconPixmaps.h"
 
 namespace brimlet {
@@ -16,7 +15,7 @@ QByteArray bytes(std::initializer_list<int> values) {
     return result;
 }
 
-TEST(IconPixmap, WritesEachPixelAsNonPremultipliedArgbInNetworkOrder) {
+TEST(IconPixmap, WritesNonPremultipliedArgbInNetworkOrderRowByRow) {
     const struct {
         const char* name;
         QImage::Format format;
@@ -35,33 +34,64 @@ TEST(IconPixmap, WritesEachPixelAsNonPremultipliedArgbInNetworkOrder) {
         image.setPixelColor(0, 0, pixel.colour);
         EXPECT_EQ(iconPixmap(image).bytes, pixel.expected);
     }
-}
-
-TEST(IconPixmap, RowsRunTopToBottomAndPixelsLeftToRight) {
     QImage image(2, 2, QImage::Format_ARGB32);
-    image.setPixel(0, 0, qRgba(1, 0, 0, 255));
-    image.setPixel(1, 0, qRgba(2, 0, 0, 255));
-    image.setPixel(0, 1, qRgba(3, 0, 0, 255));
-    image.setPixel(1, 1, qRgba(4, 0, 0, 255));
+    for (int i = 0; i < 4; ++i) {
+        image.setPixel(i % 2, i / 2, qRgba(i + 1, 0, 0, 255));
+    }
     EXPECT_EQ(iconPixmap(image).bytes,
               bytes({255, 1, 0, 0, 255, 2, 0, 0, 255, 3, 0, 0, 255, 4, 0, 0}));
 }
 
-// The sizes and the large bitmap's bytes are seen over the bus; here what scaling keeps.
-TEST(IconPixmaps, GivesTheIconAtOneAndTwoPixelsPerPoint) {
-    QImage image(82, 44, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(2);
-    image.fill(Qt::transparent);
-    QPainter(&image).fillRect(QRectF(0, 0, 20, 5), QColor(255, 92, 31));
-    const auto pixmaps = iconPixmaps(image, QSize(41, 22));
-    ASSERT_EQ(pixmaps.size(), 2);
-    EXPECT_EQ(pixmaps.at(0).bytes.size(), 4 * 41 * 22);
-    // The small one is the whole drawing at half the size: the bar, 20 points long, ends at
-    // pixel 20 there rather than at 40.
-    EXPECT_EQ(pixmaps.at(0).bytes.left(4), bytes({255, 255, 92, 31}));
-    EXPECT_EQ(pixmaps.at(0).bytes.mid(4 * 30, 4), bytes({0, 0, 0, 0}));
-    EXPECT_TRUE(iconPixmaps(QImage(), QSize(41, 22)).isEmpty());
-    EXPECT_TRUE(iconPixmaps(image, QSize()).isEmpty());
+// Down one column, '#' for a pixel opaque enough to see, '.' for the others.
+QString columnProfile(const QImage& image, double x) {
+    QString profile;
+    for (int y = 0; y < image.height(); ++y) {
+        profile.append(image.pixelColor(int(x), y).alpha() > 96 ? u'#' : u'.');
+    }
+    return profile;
+}
+
+QList<qsizetype> runLengths(const QString& profile, QChar separator) {
+    QList<qsizetype> lengths;
+    for (const auto& run : profile.split(separator, Qt::SkipEmptyParts)) {
+        lengths.append(run.size());
+    }
+    return lengths;
+}
+
+// What a tray cell shows: at every offered size, three bars at least 3 pixels thick with gaps of
+// at least 2, two dots at least 4 pixels across, nothing cut off at the edges.
+TEST(SquareGauge, StaysLegibleAtEveryOfferedSize) {
+    GaugeFace face;
+    face.used = {1, 0.5, 0.01};
+    face.lit = {true, false};
+    face.pulseAlpha = 1;
+    const auto pixmaps = squareIconPixmaps(face);
+    ASSERT_EQ(pixmaps.size(), squareGauge::pixelSizes().size());
+    for (qsizetype i = 0; i < pixmaps.size(); ++i) {
+        const int pixels = squareGauge::pixelSizes().at(i);
+        SCOPED_TRACE(pixels);
+        EXPECT_EQ(pixmaps.at(i).width, pixels);
+        EXPECT_EQ(pixmaps.at(i).height, pixels);
+        const QImage image = squareGauge::image(face, pixels);
+        const GaugeShapes shapes = squareGauge::shapes(pixels);
+        const QString bars = columnProfile(image, shapes.tracks[0].center().x());
+        const auto thicknesses = runLengths(bars, u'.');
+        ASSERT_EQ(thicknesses.size(), 3) << bars.toStdString();
+        EXPECT_GE(*std::min_element(thicknesses.begin(), thicknesses.end()), 3);
+        const auto gaps = runLengths(bars.mid(bars.indexOf(u'#')).section(u'#', 0, -2), u'#');
+        ASSERT_EQ(gaps.size(), 2) << bars.toStdString();
+        EXPECT_GE(std::min(gaps[0], gaps[1]), 2);
+        const auto dots = runLengths(columnProfile(image, shapes.dots[0].center().x()), u'.');
+        ASSERT_EQ(dots.size(), 2);
+        EXPECT_GE(std::min(dots[0], dots[1]), 4);
+        EXPECT_FALSE(columnProfile(image, 0).contains(u'#'));
+        EXPECT_FALSE(columnProfile(image, pixels - 1).contains(u'#'));
+        // The 1 % row still shows a fill at its left end, in the fill's colour.
+        const QColor thin = image.pixelColor(
+            QPoint(int(shapes.tracks[2].left()), int(shapes.tracks[2].center().y())));
+        EXPECT_GT(thin.red(), thin.green()) << thin.name().toStdString();
+    }
 }
 
 }  // namespace

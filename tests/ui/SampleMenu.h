@@ -4,35 +4,28 @@
 
 namespace brimlet::test {
 
-// A menu of the shape the application shows: information rows, separators, two actions with key
-// equivalents, a check-mark row and a styled version row. Row i is dbusmenu node i + 1.
+// A menu of the shape the application shows: styled information rows, separators, two actions
+// with key equivalents and a check-mark row. Row i is dbusmenu node i + 1.
 inline MenuItems sampleMenu(bool loginChecked = false) {
-    MenuItem session{.text = QStringLiteral("세션 (5시간)   63% 남음"),
-                     .fontSize = 12,
-                     .colour = TextRole::Primary,
-                     .enabled = false};
-    MenuItem reset{.text = QStringLiteral("      리셋 3월 4일 (수) 14:00"),
-                   .fontSize = 11,
-                   .colour = TextRole::Secondary,
-                   .enabled = false};
-    MenuItem activity{.text = QStringLiteral("작동 중 — Opus 20 tok/s"),
-                      .fontSize = 12,
-                      .colour = TextRole::Primary,
-                      .enabled = false};
-    MenuItem refresh{.text = QStringLiteral("지금 새로고침"),
-                     .action = MenuAction::Refresh,
-                     .keyEquivalent = u'r'};
-    MenuItem login{.text = QStringLiteral("로그인 시 자동 실행"),
-                   .action = MenuAction::ToggleLogin,
-                   .checked = loginChecked};
-    MenuItem version{.text = QStringLiteral("Brimlet 0.1.0"),
-                     .fontSize = 11,
-                     .colour = TextRole::Tertiary,
-                     .enabled = false};
-    MenuItem quit{
-        .text = QStringLiteral("종료"), .action = MenuAction::Quit, .keyEquivalent = u'q'};
+    const auto info = [](const char* text, double size, TextRole colour) {
+        return MenuItem{
+            .text = QString::fromUtf8(text), .fontSize = size, .colour = colour, .enabled = false};
+    };
+    const auto action = [](const char* text, MenuAction what, QChar key) {
+        return MenuItem{.text = QString::fromUtf8(text), .action = what, .keyEquivalent = key};
+    };
+    MenuItem login = action("로그인 시 자동 실행", MenuAction::ToggleLogin, {});
+    login.checked = loginChecked;
     const MenuItem separator{.separator = true};
-    return {session, reset, separator, activity, separator, refresh, login, version, quit};
+    return {info("세션 (5시간)   63% 남음", 12, TextRole::Primary),
+            info("      리셋 3월 4일 (수) 14:00", 11, TextRole::Secondary),
+            separator,
+            info("작동 중 — Opus 20 tok/s", 12, TextRole::Primary),
+            separator,
+            action("지금 새로고침", MenuAction::Refresh, u'r'),
+            login,
+            info("Brimlet 0.1.0", 11, TextRole::Tertiary),
+            action("종료", MenuAction::Quit, u'q')};
 }
 
 // Indices into sampleMenu().
@@ -40,7 +33,6 @@ enum SampleRow {
     sessionRow = 0,
     resetRow = 1,
     firstSeparatorRow = 2,
-    activityRow = 3,
     refreshRow = 5,
     loginRow = 6,
     versionRow = 7,

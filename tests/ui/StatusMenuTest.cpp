@@ -128,12 +128,8 @@ TEST(StalenessTest, QuotaGoesStaleAfterFourHundredFiftySeconds) {
         std::optional<QDateTime> lastSuccess;
         bool stale;
     } cases[] = {
-        {std::nullopt, true},
-        {now.addSecs(-449), false},
-        {now.addSecs(-450), false},
-        {now.addMSecs(-450'001), true},
-        {now.addSecs(-451), true},
-        {now.addSecs(30), false},
+        {std::nullopt, true},           {now.addSecs(-449), false}, {now.addSecs(-450), false},
+        {now.addMSecs(-450'001), true}, {now.addSecs(-451), true},  {now.addSecs(30), false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(AppDelegate::isStale(c.lastSuccess, now), c.stale)

@@ -6,17 +6,21 @@ namespace brimlet {
 
 namespace {
 constexpr int rootId = 0;
-}
+constexpr qint64 announceEveryMs = 1000;
+}  // namespace
 
 DBusMenu::DBusMenu(Source source, Sink sink, QObject* parent)
-    : QObject(parent), source_(std::move(source)), sink_(std::move(sink)) {}
+    : QObject(parent), source_(std::move(source)), sink_(std::move(sink)) {
+    announceLater_.setSingleShot(true);
+    connect(&announceLater_, &QTimer::timeout, this, &DBusMenu::announce);
+}
+
+void DBusMenu::refresh() {
+    (void)take(source_());
+}
 
 bool DBusMenu::aboutToShow(int id) {
-    if (id != rootId) {
-        return false;
-    }
-    rebuild();
-    return true;
+    return id == rootId && take(source_());
 }
 
 QList<int> DBusMenu::aboutToShowGroup(const QList<int>& ids, QList<int>& idErrors) {
@@ -24,8 +28,7 @@ QList<int> DBusMenu::aboutToShowGroup(const QList<int>& ids, QList<int>& idError
     for (const auto id : ids) {
         if (!knows(id)) {
             idErrors.append(id);
-        } else if (id == rootId && !updated.contains(id)) {
-            rebuild();
+        } else if (id == rootId && !updated.contains(id) && take(source_())) {
             updated.append(id);
         }
     }
@@ -74,15 +77,37 @@ std::optional<QVariant> DBusMenu::property(int id, const QString& name) {
     return properties->value(name);
 }
 
-void DBusMenu::rebuild() {
-    items_ = source_();
-    ++revision_;
+// The first records always count as a change: revision 0 is the menu before any build.
+bool DBusMenu::take(MenuItems items) {
+    if (revision_ != 0 && items == items_) {
+        return false;
+    }
+    items_ = std::move(items);
+    if (++revision_ == 1) {
+        announced_ = items_;  // whoever reads the menu sees it from here on
+    }
+    Q_EMIT itemsChanged();
+    if (revision_ > 1 && !announceLater_.isActive()) {
+        const qint64 sinceLast =
+            lastAnnounced_.isValid() ? lastAnnounced_.elapsed() : announceEveryMs;
+        announceLater_.start(std::max<qint64>(0, announceEveryMs - sinceLast));
+    }
+    return true;
+}
+
+void DBusMenu::announce() {
+    lastAnnounced_.start();
+    const auto changes = menuPropertyChanges(announced_, items_);
+    announced_ = items_;
+    if (!changes.updated.isEmpty() || !changes.removed.isEmpty()) {
+        Q_EMIT itemsPropertiesUpdated(changes.updated, changes.removed);
+    }
     Q_EMIT layoutUpdated(revision_, rootId);
 }
 
 const MenuItems& DBusMenu::items() {
     if (revision_ == 0) {
-        rebuild();
+        (void)take(source_());
     }
     return items_;
 }

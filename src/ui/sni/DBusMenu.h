@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
+#include <QTimer>
 #include <functional>
 #include <optional>
 
@@ -9,10 +11,14 @@
 
 namespace brimlet {
 
-// The state of the menu exported over com.canonical.dbusmenu: the records last asked for and their
-// layout revision. The records are asked for when a host is about to show the menu, and once on
-// the first layout request of a host that never says so. Choices are carried out after the D-Bus
-// reply has gone out, since an action may quit the program or open a modal dialog.
+// The state of the menu exported over com.canonical.dbusmenu: the records hosts see and their
+// layout revision. The records are read again when a host is about to show the menu, when the
+// owner says new data arrived, and on the first layout request of a host that never says either.
+// Each real change moves the revision at once; the announcement to hosts that keep a copy of the
+// menu (ItemsPropertiesUpdated with the rows' changed properties, which GNOME's extension needs
+// as it re-reads only the layout's structure, then LayoutUpdated) goes out at most once a second
+// however often the rows change. Choices are carried out after the D-Bus reply has gone out, since
+// an action may quit the program or open a modal dialog.
 class DBusMenu : public QObject {
     Q_OBJECT
 
@@ -22,7 +28,9 @@ class DBusMenu : public QObject {
 
     DBusMenu(Source source, Sink sink, QObject* parent = nullptr);
 
-    // The root rebuilds and answers true (a new layout is ready); rows have no submenus to update.
+    // Reads the records again; a change moves the revision and is announced.
+    void refresh();
+    // The root reads the records again and answers whether they changed; rows have no submenus.
     bool aboutToShow(int id);
     // The ids whose layout changed; ids that name nothing are added to `idErrors`.
     [[nodiscard]] QList<int> aboutToShowGroup(const QList<int>& ids, QList<int>& idErrors);
@@ -36,19 +44,29 @@ class DBusMenu : public QObject {
     [[nodiscard]] DBusMenuItemList groupProperties(const QList<int>& ids, const QStringList& names);
     [[nodiscard]] std::optional<QVariant> property(int id, const QString& name);
     [[nodiscard]] uint revision() const { return revision_; }
+    // The records as hosts see them now.
+    [[nodiscard]] const MenuItems& items();
 
   Q_SIGNALS:
+    void itemsPropertiesUpdated(const brimlet::DBusMenuItemList& updated,
+                                const brimlet::DBusMenuItemKeysList& removed);
     void layoutUpdated(uint revision, int parentId);
+    // The records hosts see changed (before the announcement, which may wait).
+    void itemsChanged();
 
   private:
-    void rebuild();
-    [[nodiscard]] const MenuItems& items();
+    // Takes the records when they differ; true when they did.
+    bool take(MenuItems items);
+    void announce();
     [[nodiscard]] bool knows(int id);
 
     Source source_;
     Sink sink_;
     MenuItems items_;
-    uint revision_ = 0;  // 0 until the first build
+    MenuItems announced_;  // the records as hosts were last told of them
+    uint revision_ = 0;    // 0 until the first build
+    QElapsedTimer lastAnnounced_;
+    QTimer announceLater_;
 };
 
 }  // namespace brimlet

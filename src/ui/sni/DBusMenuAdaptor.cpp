@@ -5,6 +5,8 @@
 namespace brimlet {
 
 DBusMenuAdaptor::DBusMenuAdaptor(DBusMenu& menu) : QObject(&menu), menu_(menu) {
+    connect(&menu_, &DBusMenu::itemsPropertiesUpdated, this,
+            &DBusMenuAdaptor::ItemsPropertiesUpdated);
     connect(&menu_, &DBusMenu::layoutUpdated, this, &DBusMenuAdaptor::LayoutUpdated);
 }
 

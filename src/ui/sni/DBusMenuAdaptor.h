@@ -45,6 +45,8 @@ class DBusMenuAdaptor : public QObject, protected QDBusContext {
     QDBusVariant GetProperty(int id, const QString& name);
 
   Q_SIGNALS:
+    void ItemsPropertiesUpdated(const QList<brimlet::DBusMenuItem>& updatedProps,
+                                const QList<brimlet::DBusMenuItemKeys>& removedProps);
     void LayoutUpdated(uint revision, int parent);
 
   private:

@@ -74,6 +74,20 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuItem& ite
     return argument;
 }
 
+QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuItemKeys& keys) {
+    argument.beginStructure();
+    argument << keys.id << keys.names;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuItemKeys& keys) {
+    argument.beginStructure();
+    argument >> keys.id >> keys.names;
+    argument.endStructure();
+    return argument;
+}
+
 QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuEvent& event) {
     argument.beginStructure();
     argument << event.id << event.eventId << event.data << event.timestamp;
@@ -95,6 +109,8 @@ void registerDBusTypes() {
     qDBusRegisterMetaType<DBusMenuLayoutItem>();
     qDBusRegisterMetaType<DBusMenuItem>();
     qDBusRegisterMetaType<DBusMenuItemList>();
+    qDBusRegisterMetaType<DBusMenuItemKeys>();
+    qDBusRegisterMetaType<DBusMenuItemKeysList>();
     qDBusRegisterMetaType<DBusMenuEvent>();
     qDBusRegisterMetaType<DBusMenuEventList>();
     qDBusRegisterMetaType<DBusMenuShortcut>();

@@ -44,6 +44,13 @@ struct DBusMenuItem {
 };
 using DBusMenuItemList = QList<DBusMenuItem>;  // a(ia{sv})
 
+// (ias): the names of the properties one node lost, as ItemsPropertiesUpdated reports them.
+struct DBusMenuItemKeys {
+    int id = 0;
+    QStringList names;
+};
+using DBusMenuItemKeysList = QList<DBusMenuItemKeys>;  // a(ias)
+
 // (isvu): one event of EventGroup: item id, event name, event data, time stamp.
 struct DBusMenuEvent {
     int id = 0;
@@ -64,6 +71,8 @@ QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuLayoutItem& ite
 const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuLayoutItem& item);
 QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuItem& item);
 const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuItem& item);
+QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuItemKeys& keys);
+const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuItemKeys& keys);
 QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuEvent& event);
 const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuEvent& event);
 
@@ -77,4 +86,5 @@ Q_DECLARE_METATYPE(brimlet::IconPixmap)
 Q_DECLARE_METATYPE(brimlet::ToolTip)
 Q_DECLARE_METATYPE(brimlet::DBusMenuLayoutItem)
 Q_DECLARE_METATYPE(brimlet::DBusMenuItem)
+Q_DECLARE_METATYPE(brimlet::DBusMenuItemKeys)
 Q_DECLARE_METATYPE(brimlet::DBusMenuEvent)

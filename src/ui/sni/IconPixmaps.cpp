@@ -1,5 +1,7 @@
 #include "ui/sni/IconPixmaps.h"
 
+#include "ui/SquareGauge.h"
+
 namespace brimlet {
 
 IconPixmap iconPixmap(const QImage& image) {
@@ -19,22 +21,12 @@ IconPixmap iconPixmap(const QImage& image) {
     return pixmap;
 }
 
-namespace {
-
-QImage imageOfSize(const QImage& image, QSize pixels) {
-    if (image.size() == pixels) {
-        return image;
+IconPixmapList squareIconPixmaps(const GaugeFace& face) {
+    IconPixmapList pixmaps;
+    for (const int pixels : squareGauge::pixelSizes()) {
+        pixmaps.append(iconPixmap(squareGauge::image(face, pixels)));
     }
-    return image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-}
-
-}  // namespace
-
-IconPixmapList iconPixmaps(const QImage& image, QSize points) {
-    if (image.isNull() || points.isEmpty()) {
-        return {};
-    }
-    return {iconPixmap(imageOfSize(image, points)), iconPixmap(imageOfSize(image, points * 2))};
+    return pixmaps;
 }
 
 }  // namespace brimlet

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QImage>
-#include <QSize>
 
+#include "ui/GaugeFace.h"
 #include "ui/sni/DBusTypes.h"
 
 namespace brimlet {
@@ -11,8 +11,8 @@ namespace brimlet {
 // network order A, R, G, B, rows top to bottom.
 [[nodiscard]] IconPixmap iconPixmap(const QImage& image);
 
-// The bitmaps of an icon `points` in size: the image scaled to exactly that many pixels and to
-// twice as many, so that each host picks the sharp one for its scale. None for a null image.
-[[nodiscard]] IconPixmapList iconPixmaps(const QImage& image, QSize points);
+// The bitmaps of the item: the square gauge at each of its pixel sizes, so that each host takes
+// the one nearest its cell instead of scaling one.
+[[nodiscard]] IconPixmapList squareIconPixmaps(const GaugeFace& face);
 
 }  // namespace brimlet

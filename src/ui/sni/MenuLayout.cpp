@@ -1,5 +1,7 @@
 #include "ui/sni/MenuLayout.h"
 
+#include <algorithm>
+
 namespace brimlet {
 
 namespace {
@@ -92,6 +94,26 @@ DBusMenuItemList menuGroupProperties(const MenuItems& items, const QList<int>& i
         }
     }
     return answer;
+}
+
+MenuPropertyChanges menuPropertyChanges(const MenuItems& before, const MenuItems& after) {
+    MenuPropertyChanges changes;
+    for (qsizetype row = 0; row < std::min(before.size(), after.size()); ++row) {
+        const QVariantMap old = rowProperties(before.at(row));
+        const QVariantMap now = rowProperties(after.at(row));
+        QVariantMap changed = now;
+        changed.removeIf(
+            [&old](const auto& entry) { return old.value(entry.key()) == entry.value(); });
+        QStringList lost = old.keys();
+        lost.removeIf([&now](const QString& name) { return now.contains(name); });
+        if (!changed.isEmpty()) {
+            changes.updated.append({menuNodeId(row), changed});
+        }
+        if (!lost.isEmpty()) {
+            changes.removed.append({menuNodeId(row), lost});
+        }
+    }
+    return changes;
 }
 
 }  // namespace brimlet

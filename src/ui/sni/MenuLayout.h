@@ -35,4 +35,14 @@ namespace brimlet {
 [[nodiscard]] DBusMenuItemList menuGroupProperties(const MenuItems& items, const QList<int>& ids,
                                                    const QStringList& names = {});
 
+// What ItemsPropertiesUpdated tells hosts that keep their copy of the rows (GNOME's re-reads only
+// the layout's structure): for each node in both sets of records, the properties that changed
+// and the ones it lost.
+struct MenuPropertyChanges {
+    DBusMenuItemList updated;
+    DBusMenuItemKeysList removed;
+};
+[[nodiscard]] MenuPropertyChanges menuPropertyChanges(const MenuItems& before,
+                                                      const MenuItems& after);
+
 }  // namespace brimlet

@@ -1,5 +1,9 @@
 #include "ui/sni/StatusNotifierItem.h"
 
+#include <QCursor>
+
+#include "ui/RecordsMenu.h"
+#include "ui/StatusMenu.h"
 #include "ui/sni/DBusMenu.h"
 #include "ui/sni/DBusMenuAdaptor.h"
 #include "ui/sni/IconPixmaps.h"
@@ -10,9 +14,6 @@ namespace brimlet {
 
 namespace {
 
-// Hosts draw the item in a bar about 22 points high.
-constexpr double iconHeight = 22;
-
 constexpr auto exported = QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals |
                           QDBusConnection::ExportAllProperties;
 
@@ -21,8 +22,10 @@ constexpr auto exported = QDBusConnection::ExportAllSlots | QDBusConnection::Exp
 StatusNotifierItem::StatusNotifierItem(double length, const QDBusConnection& connection)
     : length_(length),
       connection_(connection),
+      summary_(title()),
       menu_(new DBusMenu([this] { return currentMenu(); },
                          [this](MenuAction action) { runAction(action); }, this)) {
+    connect(menu_, &DBusMenu::itemsChanged, this, &StatusNotifierItem::updateSummary);
     if (connection_.isConnected()) {
         exportOnBus();
     }
@@ -49,20 +52,71 @@ void StatusNotifierItem::exportOnBus() {
     }
     exported_ = true;
     registration_ = new WatcherRegistration(connection_, connection_.baseService(), this);
+    connect(registration_, &WatcherRegistration::changed, this,
+            &StatusNotifierItem::presenceChanged);
 }
 
-void StatusNotifierItem::setImage(const QImage& image) {
-    if (image == image_) {
+// Called at every animation step while a dot pulses: nothing is drawn here. The bitmaps are made
+// when a host reads them after NewIcon, and only a host that holds our registration is told.
+void StatusNotifierItem::setGauge(const GaugeFace& face) {
+    if (face == face_) {
         return;
     }
-    image_ = image;
-    iconPixmaps_ = brimlet::iconPixmaps(image_, QSize(qRound(length_), qRound(iconHeight)));
-    Q_EMIT iconChanged();
+    face_ = face;
+    iconPixmaps_.reset();
+    if (isRegistered()) {
+        Q_EMIT iconChanged();
+    }
+}
+
+void StatusNotifierItem::menuMayHaveChanged() {
+    menu_->refresh();
 }
 
 Placement StatusNotifierItem::placement() const {
     // A StatusNotifierItem never learns where the host draws it.
-    return {length_, registration_ != nullptr && registration_->isRegistered(), {}, {}};
+    return {length_, isRegistered(), {}, {}};
+}
+
+bool StatusNotifierItem::isRegistered() const {
+    return registration_ != nullptr && registration_->isRegistered();
+}
+
+bool StatusNotifierItem::isWatcherPresent() const {
+    return registration_ != nullptr && registration_->isWatcherPresent();
+}
+
+const IconPixmapList& StatusNotifierItem::iconPixmaps() const {
+    if (!iconPixmaps_) {
+        iconPixmaps_ = face_ ? squareIconPixmaps(*face_) : IconPixmapList{};
+    }
+    return *iconPixmaps_;
+}
+
+QString StatusNotifierItem::summary() const {
+    return summary_;
+}
+
+void StatusNotifierItem::popUpMenu(QPoint position) {
+    if (!popup_) {
+        popup_ = std::make_unique<RecordsMenu>([this] { return currentMenu(); },
+                                               [this](MenuAction action) { runAction(action); });
+        // On Wayland a menu without a parent window cannot be placed by us: it becomes a small
+        // window of its own that the compositor places, and this is its title.
+        popup_->setWindowTitle(title());
+    }
+    popup_->popup(position.isNull() ? QCursor::pos() : position);
+}
+
+void StatusNotifierItem::updateSummary() {
+    auto summary = statusSummary(menu_->items());
+    if (summary.isEmpty()) {
+        summary = title();
+    }
+    if (summary != summary_) {
+        summary_ = summary;
+        Q_EMIT summaryChanged();
+    }
 }
 
 }  // namespace brimlet

@@ -3,6 +3,9 @@
 #include <QDBusConnection>
 #include <QDBusObjectPath>
 #include <QObject>
+#include <QPoint>
+#include <memory>
+#include <optional>
 
 #include "ui/StatusItem.h"
 #include "ui/sni/DBusTypes.h"
@@ -10,11 +13,13 @@
 namespace brimlet {
 
 class DBusMenu;
+class RecordsMenu;
 class WatcherRegistration;
 
 // The status item of Linux desktops: our own StatusNotifierItem with a com.canonical.dbusmenu
 // menu, exported on one bus connection and registered with the desktop's watcher. A click opens
-// the menu (ItemIsMenu), as on macOS. Without a working connection the item keeps its state but is
+// the menu (ItemIsMenu); hosts that send Activate anyway get the same records popped up as a Qt
+// menu where they were clicked. Without a working connection the item keeps its state but is
 // never shown, and says nothing about it.
 class StatusNotifierItem final : public QObject, public StatusItem {
     Q_OBJECT
@@ -24,8 +29,14 @@ class StatusNotifierItem final : public QObject, public StatusItem {
     StatusNotifierItem(double length, const QDBusConnection& connection);
     ~StatusNotifierItem() override;
 
-    void setImage(const QImage& image) override;
+    void setGauge(const GaugeFace& face) override;
+    void menuMayHaveChanged() override;
     [[nodiscard]] Placement placement() const override;
+
+    // Whether a watcher holds our registration: only then can a host show the item.
+    [[nodiscard]] bool isRegistered() const;
+    // Whether org.kde.StatusNotifierWatcher has an owner on the bus.
+    [[nodiscard]] bool isWatcherPresent() const;
 
     [[nodiscard]] static QString id() { return QStringLiteral("com.zorvan.brimlet"); }
     [[nodiscard]] static QString title() { return QStringLiteral("Brimlet"); }
@@ -35,20 +46,31 @@ class StatusNotifierItem final : public QObject, public StatusItem {
     [[nodiscard]] static QDBusObjectPath menuPath() {
         return QDBusObjectPath(QStringLiteral("/MenuBar"));
     }
-    // The gauge's bitmaps, made once per new image.
-    [[nodiscard]] const IconPixmapList& iconPixmaps() const { return iconPixmaps_; }
+    // The gauge's bitmaps, serialised once per changed face, when a host first asks.
+    [[nodiscard]] const IconPixmapList& iconPixmaps() const;
+    // The quota and activity rows of the menu, one a line, or the title before there are any.
+    [[nodiscard]] QString summary() const;
+    // Pops the menu records up as a Qt menu at `position` (global; the pointer where the host
+    // gives none).
+    void popUpMenu(QPoint position);
 
   Q_SIGNALS:
     void iconChanged();
+    void summaryChanged();
+    // The watcher came or went, or took or lost our registration.
+    void presenceChanged();
 
   private:
     void exportOnBus();
+    void updateSummary();
 
     double length_;
     QDBusConnection connection_;
-    QImage image_;
-    IconPixmapList iconPixmaps_;
+    std::optional<GaugeFace> face_;
+    mutable std::optional<IconPixmapList> iconPixmaps_;  // none until asked after a change
+    QString summary_;
     DBusMenu* menu_;  // child
+    std::unique_ptr<RecordsMenu> popup_;
     bool exported_ = false;
     WatcherRegistration* registration_ = nullptr;  // child, made once the item is exported
 };

@@ -7,6 +7,8 @@ namespace brimlet {
 StatusNotifierItemAdaptor::StatusNotifierItemAdaptor(StatusNotifierItem& item)
     : QObject(&item), item_(item) {
     connect(&item_, &StatusNotifierItem::iconChanged, this, &StatusNotifierItemAdaptor::NewIcon);
+    connect(&item_, &StatusNotifierItem::summaryChanged, this,
+            &StatusNotifierItemAdaptor::NewToolTip);
 }
 
 QString StatusNotifierItemAdaptor::id() const {
@@ -33,7 +35,17 @@ IconPixmapList StatusNotifierItemAdaptor::iconPixmap() const {
     return item_.iconPixmaps();
 }
 
-void StatusNotifierItemAdaptor::Activate(int /*x*/, int /*y*/) {}
+ToolTip StatusNotifierItemAdaptor::toolTip() const {
+    return {{}, {}, item_.title(), item_.summary()};
+}
+
+QString StatusNotifierItemAdaptor::accessibleDesc() const {
+    return item_.summary();
+}
+
+void StatusNotifierItemAdaptor::Activate(int x, int y) {
+    item_.popUpMenu(QPoint(x, y));
+}
 
 void StatusNotifierItemAdaptor::SecondaryActivate(int /*x*/, int /*y*/) {}
 

@@ -11,7 +11,8 @@ class StatusNotifierItem;
 
 // The org.kde.StatusNotifierItem interface of our item. Property and method names are the
 // protocol's; values come from the item. The properties we do not use are present and empty, as
-// some hosts read every one and fail on a missing property.
+// some hosts read every one and fail on a missing property (GNOME's extension logs an error at
+// every icon update without the accessible descriptions).
 class StatusNotifierItemAdaptor : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierItem")
@@ -30,7 +31,9 @@ class StatusNotifierItemAdaptor : public QObject {
     Q_PROPERTY(QString AttentionIconName READ noName CONSTANT)
     Q_PROPERTY(QList<brimlet::IconPixmap> AttentionIconPixmap READ noPixmaps CONSTANT)
     Q_PROPERTY(QString AttentionMovieName READ noName CONSTANT)
-    Q_PROPERTY(brimlet::ToolTip ToolTip READ toolTip CONSTANT)
+    Q_PROPERTY(brimlet::ToolTip ToolTip READ toolTip)
+    Q_PROPERTY(QString IconAccessibleDesc READ accessibleDesc)
+    Q_PROPERTY(QString AttentionAccessibleDesc READ accessibleDesc)
 
   public:
     // Lives as a child of `item`.
@@ -46,11 +49,15 @@ class StatusNotifierItemAdaptor : public QObject {
     [[nodiscard]] IconPixmapList iconPixmap() const;
     [[nodiscard]] static QString noName() { return {}; }
     [[nodiscard]] static IconPixmapList noPixmaps() { return {}; }
-    [[nodiscard]] static ToolTip toolTip() { return {}; }
+    // Title "Brimlet" over the menu's quota and activity rows.
+    [[nodiscard]] ToolTip toolTip() const;
+    // The same rows, for screen readers.
+    [[nodiscard]] QString accessibleDesc() const;
 
   public Q_SLOTS:
-    // The menu is the item's whole face and hosts open it themselves (ItemIsMenu), so clicks and
-    // scrolls that a host forwards anyway are accepted and have no effect.
+    // The menu is the item's whole face and most hosts open it themselves (ItemIsMenu). Hosts
+    // that forward a click anyway (Plasma, LXQt) get it popped up where they were clicked; other
+    // clicks and scrolls are accepted and have no effect.
     void Activate(int x, int y);
     void SecondaryActivate(int x, int y);
     void ContextMenu(int x, int y);
@@ -58,6 +65,7 @@ class StatusNotifierItemAdaptor : public QObject {
 
   Q_SIGNALS:
     void NewIcon();
+    void NewToolTip();
 
   private:
     StatusNotifierItem& item_;

@@ -1,5 +1,6 @@
 #include "ui/sni/WatcherRegistration.h"
 
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 
@@ -17,6 +18,10 @@ WatcherRegistration::WatcherRegistration(const QDBusConnection& connection, QStr
       watcher_(watcherService, connection, QDBusServiceWatcher::WatchForOwnerChange) {
     connect(&watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
             &WatcherRegistration::watcherOwnerChanged);
+    // Asked once, synchronously: whoever shows a stand-in while there is no watcher must know
+    // before showing it. The bus daemon itself answers, so this never waits on a hung peer.
+    const auto* const bus = connection_.interface();
+    watcherPresent_ = bus != nullptr && bus->isServiceRegistered(watcherService).value();
     registerItem();
 }
 
@@ -28,8 +33,9 @@ void WatcherRegistration::registerItem() {
     const auto request = ++latestRequest_;
     auto* const reply = new QDBusPendingCallWatcher(connection_.asyncCall(call), this);
     connect(reply, &QDBusPendingCallWatcher::finished, this, [this, request](auto* finished) {
-        if (request == latestRequest_) {
+        if (request == latestRequest_ && registered_ == finished->isError()) {
             registered_ = !finished->isError();
+            Q_EMIT changed();
         }
         finished->deleteLater();
     });
@@ -38,12 +44,14 @@ void WatcherRegistration::registerItem() {
 void WatcherRegistration::watcherOwnerChanged(const QString& /*service*/,
                                               const QString& /*oldOwner*/,
                                               const QString& newOwner) {
-    if (newOwner.isEmpty()) {
+    watcherPresent_ = !newOwner.isEmpty();
+    if (!watcherPresent_) {
         ++latestRequest_;  // an answer still under way is about the watcher that left
         registered_ = false;
-        return;
+    } else {
+        registerItem();
     }
-    registerItem();
+    Q_EMIT changed();
 }
 
 }  // namespace brimlet

@@ -19,6 +19,12 @@ class WatcherRegistration : public QObject {
 
     // Whether the present watcher accepted the item.
     [[nodiscard]] bool isRegistered() const { return registered_; }
+    // Whether the watcher's name has an owner.
+    [[nodiscard]] bool isWatcherPresent() const { return watcherPresent_; }
+
+  Q_SIGNALS:
+    // The watcher came or went, or answered our registration.
+    void changed();
 
   private:
     void registerItem();
@@ -28,6 +34,7 @@ class WatcherRegistration : public QObject {
     QDBusConnection connection_;
     QString itemService_;
     QDBusServiceWatcher watcher_;
+    bool watcherPresent_ = false;
     bool registered_ = false;
     // Only the answer to the latest request counts: a watcher that restarts quickly may answer an
     // older request after the newer one.

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QFont>
+#include <QMenu>
+#include <QPalette>
+#include <functional>
+
+#include "ui/MenuItem.h"
+
+namespace brimlet {
+
+// The menu records as a Qt menu, rebuilt from `source` each time it is about to show; choosing an
+// enabled row with an action hands that action to `sink`. Styled information rows are labels in
+// their size, with tabular digits where Qt can ask for them, and their colour role from the
+// palette's text colours (a menu action has no colour of its own). Key equivalents use Control,
+// which Qt maps to Command on macOS. One piece for every Qt-drawn face of the menu: the tray
+// icon's context menu and the popup of a StatusNotifierItem click.
+class RecordsMenu final : public QMenu {
+    Q_OBJECT
+
+  public:
+    using Source = std::function<MenuItems()>;
+    using Sink = std::function<void(MenuAction)>;
+
+    RecordsMenu(Source source, Sink sink);
+
+  private:
+    void rebuild();
+    void addRow(const MenuItem& item);
+    void addLabelRow(const MenuItem& item);
+    void addActionRow(const MenuItem& item);
+
+    Source source_;
+    Sink sink_;
+};
+
+// The text colour of a styled row's role, from `palette`.
+[[nodiscard]] QColor textColour(TextRole role, const QPalette& palette);
+
+// The font of a styled row: `base` at `points`, with tabular (equal-width) digits where supported.
+[[nodiscard]] QFont styledRowFont(QFont base, double points);
+
+}  // namespace brimlet
