@@ -1,91 +1,39 @@
 #include <gtest/gtest.h>
 
-#include <QPainter>
 #include <cmath>
 #include <limits>
 
 #include "support/QtPrinters.h"
-#include "support/RecordingPaintDevice.h"
 #include "ui/Colours.h"
 #include "ui/GaugeRenderer.h"
 
 namespace brimlet {
 namespace {
 
-using test::RecordedFill;
-using test::RecordingPaintDevice;
-
-// A shape as the gauge describes it: bottom-left origin, colour and replaced alpha.
-struct Expected {
-    double x, y, w, h;
-    QColor colour;
-    double alpha;
-};
-
-constexpr Expected track(int row) {
-    return {2, 15.0 - 6 * row, 28, 4, deepGreen, 0.7};
-}
-constexpr Expected fill(int row, double w, double alpha = 1) {
-    return {2, 15.0 - 6 * row, w, 4, accent, alpha};
-}
-constexpr Expected opusDot(const QColor& colour, double alpha) {
-    return {34, 12.5, 5, 5, colour, alpha};
-}
-constexpr Expected fableDot(const QColor& colour, double alpha) {
-    return {34, 4.5, 5, 5, colour, alpha};
-}
-const Expected idleOpus = opusDot(idleGreen, 0.55);
-const Expected idleFable = fableDot(idleGreen, 0.55);
-
-QList<RecordedFill> record(const GaugeRenderer& gauge) {
-    RecordingPaintDevice device(41, 22);
-    QPainter painter(&device);
-    painter.setRenderHint(QPainter::Antialiasing);
-    gauge.draw(painter);
-    painter.end();
-    return device.fills();
-}
-
-void expectShapes(const GaugeRenderer& gauge, const std::vector<Expected>& expected) {
-    const QList<RecordedFill> fills = record(gauge);
-    ASSERT_EQ(fills.size(), static_cast<qsizetype>(expected.size()));
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        const RecordedFill& got = fills.at(static_cast<qsizetype>(i));
-        const Expected& want = expected[i];
-        const double bottom = 22 - got.bounds.bottom();  // back to a bottom-left origin
-        EXPECT_NEAR(got.bounds.x(), want.x, 1e-9) << "shape " << i;
-        EXPECT_NEAR(bottom, want.y, 1e-9) << "shape " << i;
-        EXPECT_NEAR(got.bounds.width(), want.w, 1e-9) << "shape " << i;
-        EXPECT_NEAR(got.bounds.height(), want.h, 1e-9) << "shape " << i;
-        EXPECT_EQ(got.colour.rgb(), want.colour.rgb()) << "shape " << i;
-        EXPECT_NEAR(got.colour.alphaF(), want.alpha, 1e-4) << "shape " << i;
-        EXPECT_EQ(got.mode, QPainter::CompositionMode_SourceOver);
-        EXPECT_TRUE(got.antialiased);
-    }
-}
-
 Bucket used(double percent) {
     return Bucket(QStringLiteral("세션 (5시간)"), percent, std::nullopt);
 }
 
-TEST(GaugeRendererTest, DrawsTracksFillsAndDotsInOrder) {
-    GaugeRenderer gauge;
-    EXPECT_EQ(GaugeRenderer::width, 41);
-    expectShapes(gauge, {track(0), track(1), track(2), idleOpus, idleFable});
-
-    gauge.buckets = {used(50)};
-    expectShapes(gauge, {track(0), fill(0, 14), track(1), track(2), idleOpus, idleFable});
-
-    gauge.buckets = {used(25), used(100), used(75), used(10)};
-    expectShapes(gauge, {track(0), fill(0, 7), track(1), fill(1, 28), track(2), fill(2, 21),
-                         idleOpus, idleFable});
-
-    gauge.stale = true;
-    gauge.buckets = {used(50), used(0)};
-    expectShapes(gauge, {track(0), fill(0, 14, 0.45), track(1), track(2), idleOpus, idleFable});
+// The gauge's own coordinates have their origin at the bottom left; Qt's at the top left.
+QRectF bottomLeft(double x, double y, double w, double h) {
+    return {x, 22 - y - h, w, h};
 }
 
-TEST(GaugeRendererTest, FillWidthFollowsTheUsedShare) {
+TEST(GaugeRendererTest, LaysOutThreeBarsAndTwoDotsIn41By22Points) {
+    const GaugeShapes shapes = GaugeRenderer::shapes();
+    EXPECT_EQ(GaugeRenderer::width, 41);
+    EXPECT_EQ(shapes.size, QSizeF(41, 22));
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_EQ(shapes.tracks.at(row), bottomLeft(2, 15 - 6 * row, 28, 4)) << row;
+    }
+    EXPECT_EQ(shapes.dots[0], bottomLeft(34, 12.5, 5, 5));  // Opus
+    EXPECT_EQ(shapes.dots[1], bottomLeft(34, 4.5, 5, 5));   // Fable
+    EXPECT_EQ(shapes.minFill, 1);
+}
+
+// The first three buckets fill their rows by their used share; none, a negative or unreadable
+// share draws no fill, and a share thinner than one point is drawn one point wide.
+TEST(GaugeRendererTest, FillsEachRowByItsBucketsUsedShare) {
     const struct {
         double used;
         double width;
@@ -98,9 +46,70 @@ TEST(GaugeRendererTest, FillWidthFollowsTheUsedShare) {
         EXPECT_NEAR(GaugeRenderer::fillWidth(c.used), c.width, 1e-9) << c.used;
     }
     GaugeRenderer gauge;
-    gauge.buckets = {used(1), used(-5), used(130)};
-    expectShapes(gauge,
-                 {track(0), fill(0, 1), track(1), track(2), fill(2, 28), idleOpus, idleFable});
+    EXPECT_EQ(gauge.face().used, (std::array<double, 3>{0, 0, 0}));
+    gauge.buckets = {used(25), used(130), used(-5), used(10)};
+    EXPECT_EQ(gauge.face().used, (std::array<double, 3>{0.25, 1, 0}));
+}
+
+// `colour` at `alpha` over what lies below, as source-over composites it.
+QColor over(const QColor& colour, double alpha, const QColor& below = Qt::transparent) {
+    const double belowAlpha = below.alphaF() * (1 - alpha);
+    const double total = alpha + belowAlpha;
+    const auto mix = [&](double top, double bottom) {
+        return static_cast<int>(std::lround((top * alpha + bottom * belowAlpha) / total));
+    };
+    QColor result(mix(colour.red(), below.red()), mix(colour.green(), below.green()),
+                  mix(colour.blue(), below.blue()));
+    result.setAlphaF(static_cast<float>(total));
+    return result;
+}
+
+// Tracks first, the fill over its track (faded when stale), then the dots: idle ones green,
+// lit ones orange at the pulse's opacity. Probed in the 82 x 44 pixel image, at the centres of
+// shapes, where antialiasing does not reach.
+TEST(GaugeImageTest, PaintsTracksFillsAndDotsWithTheirOpacities) {
+    const QColor track = over(deepGreen, 0.7);
+    const struct {
+        bool stale;
+        Signal activity;
+        QColor fill;
+        QColor opusDot;
+        QColor fableDot;
+    } cases[] = {
+        {false, {0.5, 0}, over(accent, 1, track), over(idleGreen, 0.55), over(idleGreen, 0.55)},
+        {true, {0, 12}, over(accent, 0.45, track), over(idleGreen, 0.55), over(accent, 0.35)},
+    };
+    for (const auto& c : cases) {
+        GaugeRenderer gauge;
+        gauge.buckets = {used(50)};
+        gauge.stale = c.stale;
+        gauge.activity = c.activity;
+        const QImage image = gauge.image();
+        ASSERT_EQ(image.size(), QSize(82, 44));
+        EXPECT_EQ(image.devicePixelRatio(), 2);
+        const struct {
+            QPoint at;
+            QColor colour;
+        } probes[] = {
+            {{0, 0}, Qt::transparent}, {{40, 43}, Qt::transparent},  // corner, below the bars
+            {{10, 12}, c.fill},        {{50, 12}, track},            // row 0: fill to 16 points
+            {{50, 24}, track},         {{73, 16}, c.opusDot},       {{73, 32}, c.fableDot},
+        };
+        for (const auto& probe : probes) {
+            const QColor got = image.pixelColor(probe.at);
+            const auto where = QStringLiteral("(%1, %2) stale %3")
+                                   .arg(probe.at.x())
+                                   .arg(probe.at.y())
+                                   .arg(c.stale)
+                                   .toStdString();
+            EXPECT_NEAR(got.alphaF(), probe.colour.alphaF(), 0.01) << where;
+            if (probe.colour.alpha() > 0) {  // premultiplied storage rounds a step or two
+                EXPECT_NEAR(got.red(), probe.colour.red(), 2) << where;
+                EXPECT_NEAR(got.green(), probe.colour.green(), 2) << where;
+                EXPECT_NEAR(got.blue(), probe.colour.blue(), 2) << where;
+            }
+        }
+    }
 }
 
 class PulseTest : public testing::Test {
@@ -115,25 +124,23 @@ class PulseTest : public testing::Test {
     bool changed_ = false;
 };
 
-TEST_F(PulseTest, DotsLightStrictlyAboveHalfATokenPerSecond) {
+TEST_F(PulseTest, DotsLightStrictlyAboveHalfATokenPerSecondAndShareOnePhase) {
     const struct {
         Signal activity;
-        Expected opus;
-        Expected fable;
+        std::array<bool, 2> lit;
     } cases[] = {
-        {{0.5, 0.5}, idleOpus, idleFable},
-        {{0.51, 0}, opusDot(accent, 0.35), idleFable},
-        {{0, 12}, idleOpus, fableDot(accent, 0.35)},
-    };
+        {{0.5, 0.5}, {false, false}}, {{0.51, 0}, {true, false}}, {{0, 12}, {false, true}}};
     for (const auto& c : cases) {
         gauge_.activity = c.activity;
-        expectShapes(gauge_, {track(0), track(1), track(2), c.opus, c.fable});
+        EXPECT_EQ(gauge_.face().lit, c.lit) << c.activity.opusRate;
+        EXPECT_EQ(gauge_.face().pulseAlpha, c.lit[0] || c.lit[1] ? 0.35 : 0);
     }
-    // Both lit dots share one phase: at half a cycle they are fully opaque.
+    // At half a cycle both lit dots are fully opaque.
     gauge_.activity = {90, 30};
     step(125);  // period 0.25 s
     EXPECT_NEAR(gauge_.phase(), 0.5, 1e-9);
-    expectShapes(gauge_, {track(0), track(1), track(2), opusDot(accent, 1), fableDot(accent, 1)});
+    EXPECT_EQ(gauge_.face().lit, (std::array<bool, 2>{true, true}));
+    EXPECT_NEAR(gauge_.face().pulseAlpha, 1, 1e-9);
 }
 
 TEST_F(PulseTest, PeriodShortensWithTheLargerRate) {
@@ -170,37 +177,10 @@ TEST_F(PulseTest, PhaseWrapsOnceAndStopsWithOneLastRedraw) {
     step(83);
     EXPECT_FALSE(changed_);
     EXPECT_EQ(gauge_.phase(), 0);
-}
-
-TEST_F(PulseTest, AClockSetBackwardsDoesNotRunThePhaseBackwards) {
     gauge_.activity = {100, 0};
     step(50);
-    step(-10'000);
+    step(-10'000);  // a clock set backwards does not run the phase backwards
     EXPECT_NEAR(gauge_.phase(), 0.2, 1e-9);
-}
-
-// Premultiplied storage rounds each channel by a step or so.
-void expectPixel(const QImage& image, QPoint at, const QColor& colour, double alpha) {
-    const QColor got = image.pixelColor(at);
-    EXPECT_NEAR(got.red(), colour.red(), 2) << at.x() << "," << at.y();
-    EXPECT_NEAR(got.green(), colour.green(), 2) << at.x() << "," << at.y();
-    EXPECT_NEAR(got.blue(), colour.blue(), 2) << at.x() << "," << at.y();
-    EXPECT_NEAR(got.alphaF(), alpha, 0.01) << at.x() << "," << at.y();
-}
-
-TEST(GaugeImageTest, IsRenderedAtTwiceItsPointSize) {
-    GaugeRenderer gauge;
-    gauge.buckets = {used(50)};
-    const QImage image = gauge.image();
-    EXPECT_EQ(image.size(), QSize(82, 44));
-    EXPECT_EQ(image.devicePixelRatio(), 2);
-    EXPECT_TRUE(image.hasAlphaChannel());
-    EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);    // nothing drawn in the corner
-    EXPECT_EQ(qAlpha(image.pixel(40, 43)), 0);  // nor below the bars
-    // Row 0 is 4 points from the top: pixel rows 8-15. Its fill covers x 2-16 points.
-    expectPixel(image, {10, 12}, accent, 1);
-    expectPixel(image, {50, 12}, deepGreen, 0.7);
-    expectPixel(image, {73, 16}, idleGreen, 0.55);  // centre of the Opus dot: (36.5, 8) points
 }
 
 }  // namespace
