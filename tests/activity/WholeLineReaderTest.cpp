@@ -18,12 +18,9 @@ TEST(WholeLineReaderTest, HandsOverWholeLinesInBoundedPieces) {
         std::uint64_t reached;
     } cases[] = {
         {"a\nb\n", 0, 4, 100, {"a\nb\n"}, 4},
-        {"a\nbc", 0, 4, 100, {"a\n"}, 2},  // a line still being written waits
-        {"abc", 0, 3, 100, {}, 0},
+        {"a\nbc", 0, 4, 100, {"a\n"}, 2},   // a line still being written waits
         {"a\nb\n", 0, 3, 100, {"a\n"}, 2},  // nothing past the size given
         {"a\nb\n", 2, 4, 100, {"b\n"}, 4},
-        {"a\nb\n", 4, 4, 100, {}, 4},
-        {"aa\nbb\ncc\n", 0, 9, 4, {"aa\n", "bb\n", "cc\n"}, 9},
         {"a\nb\nc\nd\n", 0, 8, 5, {"a\nb\n", "c\nd\n"}, 8},
         {"xxxxxxxx\nab\n", 0, 12, 4, {"ab\n"}, 12},  // longer than a piece: passed over
         {"xxxxxxxxxx", 0, 10, 4, {}, 0},
