@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "activity/ByteVectors.h"
-#include "activity/Utf8Validation.h"
+#include "base/ByteVectors.h"
+#include "base/Utf8Validation.h"
 
 namespace brimlet {
 namespace {

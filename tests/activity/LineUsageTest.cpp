@@ -31,7 +31,7 @@ void expectUsage(const QByteArray& line, const std::optional<LineUsage>& expecte
 }
 
 // The model must name Fable (tested first) or Opus, case-sensitively; the token count must be a
-// JSON number within the range of a double.
+// JSON number from 0 to 2^53.
 TEST(LineUsageTest, ReadsTheModelAndTheTokenCount) {
     const struct {
         QByteArray model;
@@ -46,7 +46,11 @@ TEST(LineUsageTest, ReadsTheModelAndTheTokenCount) {
         {R"(op\nus)", "7", std::nullopt},
         {"opus", "0", opus(0)},
         {"opus", "12.5", opus(12.5)},
-        {"opus", "-5", opus(-5)},
+        {"opus", "9007199254740992", opus(9007199254740992.0)},
+        // Counts that no reply can write are unreadable, as if the count were missing.
+        {"opus", "-5", std::nullopt},
+        {"opus", "9007199254740994", std::nullopt},
+        {"opus", "1e300", std::nullopt},
         {"opus", "2.5E+2", opus(250)},
         {"opus", "1e-320", opus(1e-320)},
         {"opus", R"("12")", std::nullopt},

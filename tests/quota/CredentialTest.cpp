@@ -28,6 +28,9 @@ TEST(CredentialTest, TakesTheAccessTokenOutOfTheCredential) {
         // A line end or other control character would split or corrupt the header line.
         {R"({"claudeAiOauth": {"accessToken": "tok\r\nX-Injected: 1"}})", std::nullopt},
         {R"({"claudeAiOauth": {"accessToken": "tok\u0000"}})", std::nullopt},
+        // Not strict JSON, though QJsonDocument alone would read "tokq" and "tok<tab>".
+        {R"({"claudeAiOauth": {"accessToken": "tok\q"}})", std::nullopt},
+        {"{\"claudeAiOauth\": {\"accessToken\": \"tok\t\"}}", std::nullopt},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(accessTokenFrom(QByteArray(c.text)), c.token) << c.text;

@@ -89,6 +89,11 @@ TEST(UsageResponseTest, BodiesOfAnotherShapeGiveNoBuckets) {
         R"({"five_hour": {"utilization": 1}} // note)",
         R"({'five_hour': {'utilization': 1}})",
         R"({"five_hour": {"utilization": 1}} {})",
+        // What QJsonDocument alone would take.
+        R"({"five_hour": {"utilization": 1.}})",
+        R"({"five_hour": {"utilization": 1, "resets_at": "\q"}})",
+        "{\"five_hour\": {\"utilization\": 1, \"x\": \"\t\"}}",
+        "{\"five_hour\": {\"utilization\": 1, \"x\": \"\xC0\x80\"}}",
     };
     for (const auto* body : bodies) {
         EXPECT_TRUE(QuotaPoller::parse(QByteArray(body)).isEmpty()) << body;

@@ -1,9 +1,9 @@
-#include "activity/Utf8Validation.h"
+#include "base/Utf8Validation.h"
 
 #include <array>
 #include <bit>
 
-#include "activity/ByteVectors.h"
+#include "base/ByteVectors.h"
 
 namespace brimlet {
 namespace {
