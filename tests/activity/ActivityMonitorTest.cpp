@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cstdio>
+#include <functional>
 #include <random>
 #include <thread>
 
@@ -176,8 +179,8 @@ TEST_F(ActivityMonitorTest, ReadsEachAppendedLineOnceAndWhole) {
          {{""}, {line.left(cut)}, {line.mid(cut), false, 400}, {"", false, 400}}},
         {"shrunk: read from its new size",
          {{opusLine(1).repeated(10)}, {opusLine(3), true}, {opusLine(7), false, 7}}},
-        {"a piece not UTF-8 dropped whole",
-         {{""}, {opusLine(1) + "{\"x\":\"\xFF\"}\n" + opusLine(2)}, {opusLine(4), false, 4}}},
+        {"a line not UTF-8 skipped, its neighbours counted",
+         {{""}, {opusLine(1) + "{\"x\":\"\xFF\"}\n" + opusLine(2), false, 3}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -191,9 +194,8 @@ TEST_F(ActivityMonitorTest, ReadsEachAppendedLineOnceAndWhole) {
     }
 }
 
-// Without root every tick still publishes (zeroes); root is found when it comes, and its files
-// are kept while it is gone again.
-TEST_P(ActivityMonitorBothWaysTest, PublishesWithoutRootAndKeepsItsFilesWhileItIsGone) {
+// Without root every tick still publishes (zeroes), and root is found when it comes.
+TEST_P(ActivityMonitorBothWaysTest, PublishesWithoutRootAndFindsItWhenItComes) {
     root_ = dir_.filePath(QStringLiteral("absent"));
     restartMonitor();
     for (int i = 0; i < 3; ++i) {
@@ -203,20 +205,71 @@ TEST_P(ActivityMonitorBothWaysTest, PublishesWithoutRootAndKeepsItsFilesWhileItI
     EXPECT_EQ(publications_, 3);
     write(kFile, "");
     tick();
-    ASSERT_TRUE(QDir(root_).removeRecursively());
-    clock_.advance(11 * kSecond);
-    tick();  // the sweep fails; the active file stays
-    write(kFile, opusLine(9));
+    append(kFile, opusLine(9));
     tick();
-    expectTokens(9, 0, "the file back at its path, read from its old position");
+    expectTokens(9, 0, "a file in root made later");
 }
 
-TEST_P(ActivityMonitorBothWaysTest, NoticesWritesThroughALinkedTranscriptsTarget) {
+// A file is known by its identity, not by its path: a file renamed over a transcript, a projects
+// folder made anew with a longer file of the same name, a transcript truncated and written again
+// within a tick: each is a new file, read from its end, and only what is appended after counts.
+TEST_P(ActivityMonitorBothWaysTest, AFileInAnotherFilesPlaceIsReadFromItsEnd) {
+    const QByteArray longer = opusLine(9) + opusLine(2) + opusLine(5);
+    const std::function<void()> replacements[] = {
+        [&] {
+            write(QStringLiteral("p/.replacement"), longer);
+            ASSERT_EQ(::rename(QFile::encodeName(path(QStringLiteral("p/.replacement"))),
+                               QFile::encodeName(path(kFile))),
+                      0);
+        },
+        [&] {
+            ASSERT_TRUE(QDir(root_).removeRecursively());
+            tick();  // root gone: nothing to read, nothing forgotten
+            write(kFile, longer);
+        },
+        [&] { write(kFile, longer); },
+    };
+    for (const auto& replace : replacements) {
+        SCOPED_TRACE(&replace - replacements);
+        root_ = dir_.filePath(QString::number(&replace - replacements));
+        restartMonitor();
+        write(kFile, opusLine(1));
+        tick();
+        append(kFile, opusLine(3));
+        tick();
+        replace();
+        clock_.advance(11 * kSecond);
+        tick();
+        expectTokens(3, 0, "nothing of what the new file held");
+        append(kFile, opusLine(4));
+        tick();
+        expectTokens(7, 0, "what was appended to the new file");
+    }
+}
+
+// With change notices a new transcript, or a new project folder with one, is found at the next
+// tick, not at the next sweep: lines appended to it from then on count.
+TEST_F(ActivityMonitorTest, FindsANewTranscriptAtTheNextTick) {
+    write(kFile, "");
+    tick();
+    for (const QString& relative : {QStringLiteral("p/new.jsonl"), QStringLiteral("q/new.jsonl")}) {
+        write(relative, opusLine(100));
+        tick();
+        append(relative, opusLine(1));
+        tick();
+    }
+    expectTokens(2, 0, "the lines appended after the tick that found each file");
+}
+
+// Writes through a linked transcript are noticed, and a file reached twice (the project folder
+// linked into root again) is read once.
+TEST_P(ActivityMonitorBothWaysTest, ReadsALinkedTranscriptOnce) {
     const QString target = dir_.filePath(QStringLiteral("elsewhere.jsonl"));
     write(QStringLiteral("p/keep.jsonl"), "");
     QFile file(target);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
     ASSERT_TRUE(QFile::link(target, path(QStringLiteral("p/linked.jsonl"))));
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("p")), path(QStringLiteral("alias"))));
     tick();
     file.write(opusLine(5));
     tick();
@@ -267,6 +320,46 @@ TEST_F(ActivityMonitorTest, CountsEveryLineExactlyOnceWhileAWriterRacesTheTicks)
     tick();
     expectTokens(3000000, 1501500, "1 to 3000 tokens, every third line Fable");
     EXPECT_GT(ticks, 3);
+}
+
+// A tick asked for while the last one is still at work is skipped, not queued behind it.
+TEST_F(ActivityMonitorTest, SkipsATickWhileTheLastOneIsAtWork) {
+    ActivityMonitorProbe::tick(*monitor_);
+    tick();
+    EXPECT_EQ(publications_, 1);
+}
+
+// A transcript that grows by 64 GiB without a line feed (a sparse extension) holds up nothing:
+// the hole is not read, the line it ends is passed over as too long, the lines after it count.
+TEST_F(ActivityMonitorTest, PassesOverAHugeTailWithoutALineFeed) {
+    write(kFile, "");
+    tick();
+    ASSERT_TRUE(QFile::resize(path(kFile), qint64{64} << 30));
+    tick();
+    append(kFile, "\n" + opusLine(5));
+    tick();
+    expectTokens(5, 0, "the line after the tail");
+}
+
+// Lines read in one tick leave one sum per model, not one event per line, and the read buffers go
+// back to the system: a burst leaves the process no larger than it was.
+TEST_F(ActivityMonitorTest, ABurstLeavesNoMemoryBehind) {
+    write(kFile, "");
+    tick();
+    const QByteArray lines = opusLine(1).repeated(8000);
+    for (int i = 0; i < 60; ++i) {
+        append(kFile, lines);
+    }
+    const auto residentBytes = [] {
+        QFile statm(QStringLiteral("/proc/self/statm"));
+        return statm.open(QIODevice::ReadOnly)
+                   ? statm.readAll().split(' ').value(1).toLongLong() * ::sysconf(_SC_PAGESIZE)
+                   : 0;
+    };
+    const qint64 before = residentBytes();
+    tick();
+    expectTokens(480000, 0, "every line of the burst");
+    EXPECT_LT(residentBytes() - before, 5 << 20);
 }
 
 // The first tick holds the worker in its first reading of the clock until the destructor has

@@ -13,47 +13,42 @@ QByteArray usageLine(const char* model, int tokens) {
            QByteArray::number(tokens) + "}}}";
 }
 
-std::vector<double> tokensOf(const std::vector<LineUsage>& usages) {
-    std::vector<double> tokens;
-    for (const LineUsage& usage : usages) {
-        tokens.push_back(usage.isFable ? -usage.tokens : usage.tokens);  // Fable as negative
-    }
-    return tokens;
-}
-
-TEST(TranscriptChunkTest, ReadsTheQualifyingLinesInOrder) {
+TEST(TranscriptChunkTest, SumsTheQualifyingLines) {
     const QByteArray opus1 = usageLine("opus", 1);
     const QByteArray opus3 = usageLine("opus", 3);
     const struct {
         QByteArray chunk;
-        std::vector<double> tokens;
+        double opus;
+        double fable = 0;
     } cases[] = {
-        {opus1 + "\n" + usageLine("fable", 2) + "\n\n\n" + opus3, {1, -2, 3}},
-        {opus1 + "\r\n" + usageLine("sonnet", 5) + "\r\n", {1}},
+        {opus1 + "\n" + usageLine("fable", 2) + "\n\n\n" + opus3, 4, 2},
+        {opus1 + "\r\n" + usageLine("sonnet", 5) + "\r\n", 1},
         // The key only in prose, or inside a string: not parsed as the key.
-        {R"({"text":"output_tokens","message":{"model":"opus","usage":{"output_tokens ":9}}})", {}},
-        {R"({"text":"the key \"output_tokens\" escaped"})", {}},
+        {R"({"text":"output_tokens","message":{"model":"opus","usage":{"output_tokens ":9}}})", 0},
+        {R"({"text":"the key \"output_tokens\" escaped"})", 0},
         {R"({"message":{"model":"opus","usage":{"output_tokens":9}})"
          "\n" +
              opus3,
-         {3}},
-        {opus3.left(20) + "\n" + opus3.mid(20) + "\n", {}},  // a line cut in two
+         3},
+        {opus3.left(20) + "\n" + opus3.mid(20) + "\n", 0},  // a line cut in two
         // Two keys in one line: one line, one usage.
-        {R"({"output_tokens":5,"message":{"model":"opus","usage":{"output_tokens":4}}})", {4}},
-        // Bytes that are not UTF-8 anywhere drop the whole chunk, lines read before them too.
-        {opus1 + "\n{\"text\":\"\xFF\"}\n" + opus3 + "\n", {}},
-        {opus1 + "\n" + opus3 + "\n\xE3\x80", {}},
+        {R"({"output_tokens":5,"message":{"model":"opus","usage":{"output_tokens":4}}})", 4},
+        // A line that is not UTF-8 is skipped; the lines around it count.
+        {opus1 + "\n" + usageLine("opus\xFF", 5) + "\n" + opus3 + "\n", 4},
+        {opus1 + "\n" + opus3 + "\n\xE3\x80", 4},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(tokensOf(chunkUsages(c.chunk)), c.tokens) << c.chunk.toStdString();
+        const TokenSums sums = chunkTokens(c.chunk);
+        EXPECT_EQ(sums.opus, c.opus) << c.chunk.toStdString();
+        EXPECT_EQ(sums.fable, c.fable) << c.chunk.toStdString();
     }
 }
 
 // A usage line counts only when it is well-formed UTF-8: no overlong forms, no surrogates,
 // nothing above U+10FFFF, no sequence cut short. Each sequence stands in the line at every offset
 // around the 16- and 64-byte steps of the scan, so that the vector paths and the byte-wise paths
-// both see it (and the key too lands at every place across the blocks), and also at the very end
-// of the chunk.
+// both see it (and the key too lands at every place across the blocks), alone and between two
+// lines that count whatever it holds.
 TEST(TranscriptChunkTest, CountsALineOnlyWhenItIsUtf8) {
     const struct {
         QByteArray bytes;
@@ -75,11 +70,12 @@ TEST(TranscriptChunkTest, CountsALineOnlyWhenItIsUtf8) {
         for (int offset = 0; offset < 140; ++offset) {
             const QByteArray text = QByteArray(offset, 'a') + c.bytes;
             const QByteArray line = R"({"pad":")" + text + R"(",)" + usageLine("opus", 1).mid(1);
-            EXPECT_EQ(chunkUsages(line).size(), c.valid ? 1U : 0U)
+            EXPECT_EQ(chunkTokens(line).opus, c.valid ? 1 : 0)
                 << offset << " " << c.bytes.toHex().toStdString();
-            EXPECT_EQ(chunkUsages(QByteArray(usageLine("opus", 1) + "\n" + text)).size(),
-                      c.valid ? 1U : 0U)
-                << "at the end, " << offset << " " << c.bytes.toHex().toStdString();
+            const QByteArray clean = usageLine("opus", 1);
+            const QByteArray between = clean + "\n" + line + "\n" + clean;
+            EXPECT_EQ(chunkTokens(between).opus, c.valid ? 3 : 2)
+                << "between, " << offset << " " << c.bytes.toHex().toStdString();
         }
     }
 }
