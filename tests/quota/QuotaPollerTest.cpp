@@ -53,9 +53,10 @@ class QuotaPollerTest : public ::testing::Test {
         ASSERT_TRUE(test::writeCredentialFile(home_.path(),
                                               test::credentialJson(QString::fromUtf8(token))));
     }
-    [[nodiscard]] std::unique_ptr<QuotaPoller> makePoller(std::chrono::milliseconds idle = 10s) {
+    [[nodiscard]] std::unique_ptr<QuotaPoller> makePoller(
+        std::chrono::milliseconds idle = 10s, std::chrono::milliseconds deadline = 10s) {
         auto poller = std::make_unique<QuotaPoller>(
-            server_.url(), [this] { return now_; }, idle);
+            server_.url(), [this] { return now_; }, idle, deadline);
         poller->onUpdate = [this] { ++updates_; };
         return poller;
     }
@@ -130,12 +131,14 @@ TEST_F(QuotaPollerTest, FailuresKeepTheLastGoodBucketsAndSayWhy) {
                                   "Connection: close\r\n\r\n{\"five_hour\""),
          std::nullopt},
         {"not HTTP", ScriptedAnswer::rawBytes("SSH-2.0-OpenSSH_9.2\r\n"), std::nullopt},
+        // Never idle long enough for the idle time-out, but past the deadline.
+        {"dripped past the deadline", ScriptedAnswer::dripping(oneBucket, 100ms), std::nullopt},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         server_.script({ScriptedAnswer::ok(oneBucket), c.answer});
         const QDateTime successAt = now_;
-        const auto poller = makePoller(300ms);
+        const auto poller = makePoller(300ms, 1s);
         poller->start();
         ASSERT_TRUE(attemptFinished());
         now_ = now_.addSecs(180);
@@ -196,6 +199,42 @@ TEST_F(QuotaPollerTest, BacksOffWhileFailingAndRefreshNowStartsOver) {
         EXPECT_EQ(pendingWait(*poller), step.wait);
     }
     EXPECT_EQ(server_.requests().size(), std::size(steps));
+}
+
+// One request at a time: refreshes asked for while it is in flight add nothing, and its failure
+// steps the back-off once.
+TEST_F(QuotaPollerTest, RefreshNowWhileARequestIsInFlightAddsNothing) {
+    giveToken();
+    server_.script({ScriptedAnswer::withStatus(500)});
+    const auto poller = makePoller();
+    poller->start();
+    for (int i = 0; i < 30; ++i) {
+        poller->refreshNow();
+    }
+    ASSERT_TRUE(attemptFinished());
+    EXPECT_FALSE(test::waitUntil([this] { return updates_ > 1; }, 200ms));
+    EXPECT_EQ(server_.requests().size(), 1);
+    EXPECT_EQ(pendingWait(*poller), 360s);
+}
+
+// An answer over 1 MiB is refused as soon as it grows past that, announced or not: never read
+// whole, never parsed.
+TEST_F(QuotaPollerTest, RefusesAnAnswerOver1MiB) {
+    giveToken();
+    const QByteArray head = R"({"five_hour": {"utilization": 1}, "pad": ")";
+    const QByteArray atLimit =
+        head + QByteArray(QuotaPoller::maxBodyBytes - head.size() - 2, 'x') + "\"}";
+    server_.script({ScriptedAnswer::ok(atLimit), ScriptedAnswer::ok(atLimit + ' '),
+                    ScriptedAnswer::flooding(200 << 20)});
+    const auto poller = makePoller();
+    poller->start();
+    ASSERT_TRUE(attemptFinished());
+    EXPECT_EQ(poller->lastError(), std::nullopt);
+    for (int over = 0; over < 2; ++over) {
+        ASSERT_TRUE(timerPollFinished(*poller));
+        EXPECT_EQ(poller->lastError(), QStringLiteral("응답 형식이 바뀜")) << over;
+    }
+    EXPECT_LT(server_.piecesSent(), 32 << 20);
 }
 
 // A request in flight still completes, but its completion reaches nothing.
