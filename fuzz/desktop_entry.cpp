@@ -20,26 +20,11 @@ std::optional<QString> unescapeStringValue(const QString& value) {
         if (++i == value.size()) {
             return std::nullopt;
         }
-        const char16_t escaped = value[i].unicode();
-        switch (escaped) {
-            case u's':
-                text += u' ';
-                break;
-            case u'n':
-                text += u'\n';
-                break;
-            case u't':
-                text += u'\t';
-                break;
-            case u'r':
-                text += u'\r';
-                break;
-            case u'\\':
-                text += u'\\';
-                break;
-            default:
-                return std::nullopt;
+        const qsizetype escape = QStringView(u"sntr\\").indexOf(value[i]);
+        if (escape < 0) {
+            return std::nullopt;
         }
+        text += QStringView(u" \n\t\r\\")[escape];
     }
     return text;
 }
