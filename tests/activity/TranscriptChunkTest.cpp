@@ -26,6 +26,7 @@ TEST(TranscriptChunkTest, SumsTheQualifyingLines) {
         // The key only in prose, or inside a string: not parsed as the key.
         {R"({"text":"output_tokens","message":{"model":"opus","usage":{"output_tokens ":9}}})", 0},
         {R"({"text":"the key \"output_tokens\" escaped"})", 0},
+        {R"({"message":{"model":"opus","usage":{"output_tokens" : 6}}})", 6},
         {R"({"message":{"model":"opus","usage":{"output_tokens":9}})"
          "\n" +
              opus3,
