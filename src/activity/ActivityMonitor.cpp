@@ -6,8 +6,7 @@
 
 #include "activity/FileStatus.h"
 #include "activity/SerialQueue.h"
-#include "activity/TranscriptChunk.h"
-#include "activity/WholeLineReader.h"
+#include "activity/TranscriptFile.h"
 
 namespace brimlet {
 namespace {
@@ -17,8 +16,12 @@ constexpr qint64 kSweepIntervalMsecs = 10 * 1000;
 constexpr qint64 kActiveAgeMsecs = 120 * 1000;
 constexpr qint64 kWindowMsecs = 20 * 1000;
 constexpr double kWindowSeconds = kWindowMsecs / 1000.0;
-// Appended bytes are read in pieces of at most this size, each ending at a line feed.
+// Appended bytes are read in pieces of at most this size, each ending at a line feed; a longer
+// line is passed over.
 constexpr std::size_t kPieceBytes = 4 * 1024 * 1024;
+// At most this much of one file is read in a tick, so that a huge append (or a huge tail without
+// a line feed) is read over several ticks and a tick stays well within its 2 seconds.
+constexpr std::uint64_t kReadBytesPerTick = 256 * 1024 * 1024;
 
 // Transcripts are the visible files of a project folder whose extension is exactly "jsonl".
 bool isTranscriptName(std::string_view name) {
@@ -54,6 +57,13 @@ void ActivityMonitor::start() {
 }
 
 void ActivityMonitor::tick() {
+    // While a tick is still at work the next one is skipped, not queued behind it: queued ticks
+    // would only repeat its work and publish stale rates late. Reads are bounded per tick, so a
+    // tick is skipped only when the file system itself stalls; the running tick publishes then.
+    if (tickPending_) {
+        return;
+    }
+    tickPending_ = true;
     // `this` stays valid for the task: the destructor drops queued tasks and waits for a running
     // one before any member goes.
     queue_->async([this] {
@@ -66,6 +76,7 @@ void ActivityMonitor::tick() {
 }
 
 void ActivityMonitor::publish(Signal latest) {
+    tickPending_ = false;
     signal_ = latest;
     if (onUpdate) {
         onUpdate();
@@ -88,13 +99,17 @@ ActivityMonitor::Signal ActivityMonitor::rate() {
 }
 
 void ActivityMonitor::scan() {
-    files_.refresh();
-    if (sweepDue(clock_())) {
+    // A folder listing that changed (a new transcript or project folder) is swept at once, not at
+    // the next sweep: lines appended after a file appears then count from the next tick on.
+    const bool listingsChanged = files_.refresh();
+    if (listingsChanged || sweepDue(clock_())) {
         sweep();  // before the reads, so a file first seen now starts at its end: nothing yet
     }
-    for (const std::string& path : active_) {
-        consume(path);
+    TokenSums tokens;
+    for (const auto& [identity, path] : active_) {
+        consume(identity, path, tokens);
     }
+    record(tokens);
 }
 
 bool ActivityMonitor::sweepDue(const QDateTime& now) const {
@@ -110,7 +125,7 @@ void ActivityMonitor::sweep() {
     if (!projects) {
         return;  // root missing or unreadable: the active files stay as they were
     }
-    std::unordered_set<std::string> recent;
+    FilePaths recent;
     for (const FolderEntry& project : *projects) {
         sweepProject(root_ + '/' + project.name, project.kind == FolderEntry::Kind::Folder,
                      now.toMSecsSinceEpoch() - kActiveAgeMsecs, recent);
@@ -119,7 +134,7 @@ void ActivityMonitor::sweep() {
 }
 
 void ActivityMonitor::sweepProject(const std::string& folder, bool isPlainFolder,
-                                   qint64 cutoffMsecs, std::unordered_set<std::string>& recent) {
+                                   qint64 cutoffMsecs, FilePaths& recent) {
     const std::optional<std::vector<FolderEntry>> children = files_.entries(folder, isPlainFolder);
     if (!children) {
         return;  // a plain file in root, or a folder that can't be listed
@@ -133,41 +148,69 @@ void ActivityMonitor::sweepProject(const std::string& folder, bool isPlainFolder
         if (!status) {
             continue;
         }
-        // A file first seen is read from its end on, so what it held then is never counted.
-        offsets_.try_emplace(path, status->size);
+        // A file first seen is read from its end on. What it holds then is never counted, also
+        // when it appeared only since the last tick: that may be history that a resumed session
+        // copied into it, which must not show as a burst.
+        transcripts_.try_emplace(status->identity, Transcript::at(*status));
         if (status->modifiedMsecs >= cutoffMsecs) {
-            recent.insert(std::move(path));
+            recent.try_emplace(status->identity, std::move(path));  // a file reached twice: once
         }
     }
 }
 
-void ActivityMonitor::consume(const std::string& path) {
-    const auto offset = offsets_.find(path);
-    if (offset == offsets_.end()) {
-        return;
-    }
+void ActivityMonitor::consume(const FileIdentity& identity, const std::string& path,
+                              TokenSums& tokens) {
     const std::optional<FileStatus> status = files_.status(path);
-    if (!status || status->size == offset->second) {
+    if (!status) {
         return;
     }
-    if (status->size < offset->second) {
-        offset->second = status->size;  // shrunk, or replaced by a shorter file: read from here on
+    if (status->identity != identity) {
+        // Another file has taken the path (renamed over it, or made anew): a new file.
+        transcripts_.try_emplace(status->identity, Transcript::at(*status));
         return;
     }
-    // Only up to the size just queried, and only whole lines: bytes appended meanwhile and a line
+    Transcript& transcript = transcripts_[identity];
+    if (status->size == transcript.position.searched &&
+        status->modifiedMsecs == transcript.modifiedMsecs) {
+        return;
+    }
+    if (status->size < transcript.position.searched) {
+        transcript = Transcript::at(*status);  // shrunk: read from here on
+        return;
+    }
+    const TranscriptFile file(path);
+    const std::optional<FileStatus> opened = file.status();
+    if (!opened || opened->identity != identity) {
+        return;  // gone or replaced since it was asked about: the next tick tells
+    }
+    const std::optional<std::uint64_t> tail = file.fingerprintBefore(transcript.position.offset);
+    if (transcript.tail && tail && *tail != *transcript.tail) {
+        // Truncated and written again faster than a tick: what it holds now is taken as a new
+        // file's, from its end.
+        transcript = Transcript::at(*opened);
+        return;
+    }
+    // Only whole lines, and only up to the size just queried: bytes appended meanwhile and a line
     // still being written are read on a later tick, once and whole.
-    offset->second = readWholeLines(path, offset->second, status->size, kPieceBytes,
-                                    [this](QByteArrayView piece) { ingest(piece); });
+    const std::uint64_t before = transcript.position.offset;
+    transcript.position =
+        readWholeLines(file, transcript.position, opened->size, {kPieceBytes, kReadBytesPerTick},
+                       [&tokens](QByteArrayView piece) { tokens += chunkTokens(piece); });
+    transcript.modifiedMsecs = opened->modifiedMsecs;
+    transcript.tail = transcript.position.offset == before
+                          ? tail
+                          : file.fingerprintBefore(transcript.position.offset);
 }
 
-void ActivityMonitor::ingest(QByteArrayView data) {
-    const std::vector<LineUsage> usages = chunkUsages(data);
-    if (usages.empty()) {
-        return;
-    }
+// The events of one tick share their instant, so one sum per model is kept: a burst of lines
+// leaves two events, not one per line.
+void ActivityMonitor::record(const TokenSums& tokens) {
     const QDateTime at = clock_();
-    for (const LineUsage& usage : usages) {
-        events_.push_back(TokenEvent{at, usage.isFable, usage.tokens});
+    if (tokens.opus > 0) {
+        events_.push_back(TokenEvent{at, false, tokens.opus});
+    }
+    if (tokens.fable > 0) {
+        events_.push_back(TokenEvent{at, true, tokens.fable});
     }
 }
 

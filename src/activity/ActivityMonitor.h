@@ -1,20 +1,21 @@
 #pragma once
 
-#include <QByteArrayView>
 #include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "activity/CachedFileSystem.h"
 #include "activity/Signal.h"
 #include "activity/TokenEvent.h"
+#include "activity/TranscriptChunk.h"
+#include "activity/WholeLineReader.h"
 #include "base/Clock.h"
 
 class QTimer;
@@ -59,6 +60,22 @@ class ActivityMonitor : public QObject {
   private:
     friend class ActivityMonitorProbe;  // lets tests and benchmarks run single ticks
 
+    // Where reading a transcript stands, the modification time it had then, and a fingerprint of
+    // the bytes just before the position, taken once it has been read from: together they tell a
+    // file rewritten in place.
+    struct Transcript {
+        ReadPosition position;
+        qint64 modifiedMsecs = 0;
+        std::optional<std::uint64_t> tail;
+
+        // A file first seen, or seen anew: read from its end on.
+        [[nodiscard]] static Transcript at(const FileStatus& status) {
+            return {ReadPosition::at(status.size), status.modifiedMsecs, std::nullopt};
+        }
+    };
+    // Files by identity, each with the path it was last found at.
+    using FilePaths = std::unordered_map<FileIdentity, std::string, FileIdentityHash>;
+
     void tick();
     void publish(Signal latest);
 
@@ -68,21 +85,24 @@ class ActivityMonitor : public QObject {
     [[nodiscard]] bool sweepDue(const QDateTime& now) const;
     void sweep();
     void sweepProject(const std::string& folder, bool isPlainFolder, qint64 cutoffMsecs,
-                      std::unordered_set<std::string>& recent);
-    void consume(const std::string& path);
-    void ingest(QByteArrayView data);
+                      FilePaths& recent);
+    void consume(const FileIdentity& identity, const std::string& path, TokenSums& tokens);
+    void record(const TokenSums& tokens);
 
     // Main thread.
     Signal signal_;
     QTimer* timer_ = nullptr;
+    bool tickPending_ = false;  // from a tick's submission to its publication
 
     // Worker. Paths are the file system's own bytes, so no file name is lost to re-encoding.
     const std::string root_;
     const Clock clock_;
     CachedFileSystem files_;
-    std::unordered_map<std::string, std::uint64_t> offsets_;  // bytes consumed; never removed
-    std::unordered_set<std::string> active_;  // modified at most 120 s before the last sweep
-    QDateTime lastSweep_;                     // invalid, the distant past, until the first sweep
+    // Every file ever found, by identity, so that a file reached by two paths is read once and a
+    // new file at a known path is not taken for the old one. Never removed.
+    std::unordered_map<FileIdentity, Transcript, FileIdentityHash> transcripts_;
+    FilePaths active_;     // modified at most 120 s before the last sweep
+    QDateTime lastSweep_;  // invalid, the distant past, until the first sweep
     std::vector<TokenEvent> events_;
 
     // Last, so that it goes first: its worker uses everything above.

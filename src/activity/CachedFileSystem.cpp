@@ -28,20 +28,20 @@ void CachedFileSystem::restartWatching() {
     watch_ = useChangeNotices_ ? std::make_unique<ChangeWatch>() : nullptr;
 }
 
-void CachedFileSystem::refresh() {
+bool CachedFileSystem::refresh() {
     if (!watch_) {
-        return;
+        return false;
     }
     const std::optional<FileIdentity> rootIdentity = folderIdentity(root_);
     if (!rootIdentity || rootIdentity != rootIdentity_) {
         restartWatching();  // root is gone or is another folder now: old notices say nothing
         rootIdentity_ = rootIdentity;
-        return;
+        return true;
     }
     const ChangeWatch::Notices notices = watch_->collect();
     if (notices.lost) {
         folders_.clear();
-        return;
+        return true;
     }
     for (const std::string& folder : notices.changedListings) {
         folders_.erase(folder);
@@ -52,6 +52,7 @@ void CachedFileSystem::refresh() {
     for (const std::string& path : notices.changedEntries) {
         forget(path);
     }
+    return !notices.changedListings.empty() || !notices.endedFolders.empty();
 }
 
 void CachedFileSystem::forget(const std::string& path) {

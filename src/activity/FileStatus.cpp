@@ -1,30 +1,18 @@
 #include "activity/FileStatus.h"
 
 #include <dirent.h>
-#include <sys/stat.h>
 
 #include <memory>
 
 namespace brimlet {
-
-std::optional<FileIdentity> folderIdentity(const std::string& path) {
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
-        return std::nullopt;
-    }
-    return FileIdentity{static_cast<std::uint64_t>(status.st_dev),
-                        static_cast<std::uint64_t>(status.st_ino)};
-}
-
-std::optional<FileStatus> regularFileStatus(const std::string& path) {
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
-        return std::nullopt;
-    }
-    return FileStatus{static_cast<std::uint64_t>(status.st_size), modificationMsecs(status)};
-}
-
 namespace {
+
+std::optional<FileStatus> regularFile(const std::optional<NodeStatus>& status) {
+    if (!status || !status->isRegularFile) {
+        return std::nullopt;
+    }
+    return status->file;
+}
 
 FolderEntry::Kind kindOf(const dirent& entry) {
     switch (entry.d_type) {
@@ -38,6 +26,22 @@ FolderEntry::Kind kindOf(const dirent& entry) {
 }
 
 }  // namespace
+
+std::optional<FileIdentity> folderIdentity(const std::string& path) {
+    const std::optional<NodeStatus> status = nodeStatus(-1, path.c_str());
+    if (!status || !status->isFolder) {
+        return std::nullopt;
+    }
+    return status->file.identity;
+}
+
+std::optional<FileStatus> regularFileStatus(const std::string& path) {
+    return regularFile(nodeStatus(-1, path.c_str()));
+}
+
+std::optional<FileStatus> openFileStatus(int descriptor) {
+    return regularFile(nodeStatus(descriptor, nullptr));
+}
 
 std::optional<std::vector<FolderEntry>> folderEntries(const std::string& path) {
     const std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(path.c_str()), &::closedir);

@@ -12,11 +12,10 @@ struct LineUsage {
 };
 
 // Reads message.model and message.usage.output_tokens from one transcript line, which must be one
-// strict JSON object (RFC 8259 grammar, no leniency). Where that grammar leaves room, it decides as
-// QJsonDocument does: of duplicate members the last one counts, more than 1024 nested containers
-// are refused, and so is a number that overflows a double or underflows to zero. The model must
-// contain "fable" (a Fable reply, tested first) or "opus", case-sensitive; the token count must be
-// a JSON number. Expects valid UTF-8 (the caller checks whole chunks).
+// strict JSON object (base/StrictJson.h). The model must contain "fable" (a Fable reply, tested
+// first) or "opus", case-sensitive; the token count must be a JSON number from 0 to 2^53: a count
+// outside that range is unreadable and the line counts nothing. Takes the bytes as they are;
+// whether they are UTF-8 is the caller's to check.
 [[nodiscard]] std::optional<LineUsage> lineUsage(QByteArrayView line);
 
 }  // namespace brimlet

@@ -4,8 +4,8 @@
 
 namespace brimlet {
 
-// One counted transcript line: when its chunk was read (not a time taken from the line), which
-// model family wrote it and how many output tokens it reported.
+// The output tokens that one model family's lines reported in one tick, stamped with when they
+// were read (not a time taken from the lines).
 struct TokenEvent {
     QDateTime at;
     bool isFable = false;

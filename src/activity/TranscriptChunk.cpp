@@ -4,9 +4,11 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
-#include "activity/ByteVectors.h"
-#include "activity/Utf8Validation.h"
+#include "activity/LineUsage.h"
+#include "base/ByteVectors.h"
+#include "base/Utf8Validation.h"
 
 namespace brimlet {
 namespace {
@@ -22,41 +24,39 @@ bool isKeyAt(const char* at) {
 
 // One pass over a chunk, a block at a time: the block read for the UTF-8 check also gives the
 // places of its letters 'k', and only there is the key compared in full. A line holding the key is
-// read at once, while its bytes are still in the cache; if the chunk turns out not to be UTF-8,
-// what was read is thrown away.
+// read at once, while its bytes are still in the cache, and counted once the check has passed its
+// end; a malformed sequence drops the line it stands in, and the scan goes on after that line.
 class ChunkReader {
   public:
     explicit ChunkReader(QByteArrayView chunk)
         : begin_(chunk.data()), end_(begin_ + chunk.size()), lineStart_(begin_) {}
 
-    std::vector<LineUsage> read() {
+    TokenSums read() {
         int carried = 0;  // bytes at the block's start that continue a checked UTF-8 sequence
         const char* at = begin_;
-        for (; end_ - at >= bytes::kBlockBytes; at += bytes::kBlockBytes) {
+        while (end_ - at >= bytes::kBlockBytes) {
             const bytes::Block block = bytes::loadBlock(at);
             const bytes::Vector merged =
                 block.lanes[0] | block.lanes[1] | block.lanes[2] | block.lanes[3];
             // Most blocks are ASCII without a 'k': one mask tells.
             if (bytes::laneBits(merged | lettersK(block)) == 0) {
+                at += bytes::kBlockBytes;
                 continue;
             }
             // Rare from here on: the block is loaded again rather than kept across calls, which
             // would hold it in memory for every block.
-            if (!checkUtf8(merged, at, carried)) {
-                return {};
-            }
-            readKeysIn(at);
-        }
-        const char* checked = at + carried;
-        if (!checkUtf8Until(checked, end_, end_)) {
-            return {};
-        }
-        for (const char* letter = at; letter < end_; ++letter) {
-            if (*letter == 'k') {
-                readLineOfKeyAt(letter - kLetterKAt);
+            const char* const malformed = malformedIn(merged, at, carried);
+            readKeysIn(at, malformed == nullptr ? bytes::kBlockBytes : int(malformed - at));
+            if (malformed == nullptr) {
+                at += bytes::kBlockBytes;
+            } else {
+                at = skipLineOf(malformed);
+                carried = 0;
             }
         }
-        return std::move(usages_);
+        readTail(at, at + carried);
+        commit();
+        return sums_;
     }
 
   private:
@@ -67,22 +67,41 @@ class ChunkReader {
                isK(block.lanes[3]);
     }
 
-    bool checkUtf8(bytes::Vector merged, const char* at, int& carried) const {
+    [[nodiscard]] const char* malformedIn(bytes::Vector merged, const char* at,
+                                          int& carried) const {
         if (bytes::laneBits(merged) == 0) {
-            return true;
+            return nullptr;
         }
         const std::uint64_t nonAscii =
             bytes::blockBits(bytes::loadBlock(at), [](bytes::Vector v) { return v; });
-        return checkUtf8Block(at, nonAscii, end_, carried);
+        return firstMalformedUtf8InBlock(at, nonAscii, end_, carried);
     }
 
-    void readKeysIn(const char* at) {
+    // The keys whose letter 'k' stands among the first `count` bytes of the block at `at`.
+    void readKeysIn(const char* at, int count) {
         const bytes::Block block = bytes::loadBlock(at);
         if (bytes::laneBits(lettersK(block)) == 0) {
             return;
         }
-        for (std::uint64_t ks = bytes::blockBits(block, isK); ks != 0; ks &= ks - 1) {
-            readLineOfKeyAt(at + std::countr_zero(ks) - kLetterKAt);
+        const std::uint64_t ks = bytes::blockBits(block, isK) & bytes::bitsBelow(count);
+        for (std::uint64_t k = ks; k != 0; k &= k - 1) {
+            readLineOfKeyAt(at + std::countr_zero(k) - kLetterKAt);
+        }
+    }
+
+    // The last bytes, fewer than a block, from `at`; those before `checked` are checked already.
+    void readTail(const char* at, const char* checked) {
+        while (true) {
+            const char* const malformed = firstMalformedUtf8(checked, end_);
+            for (const char* letter = at; letter < (malformed ? malformed : end_); ++letter) {
+                if (*letter == 'k') {
+                    readLineOfKeyAt(letter - kLetterKAt);
+                }
+            }
+            if (malformed == nullptr) {
+                return;
+            }
+            at = checked = skipLineOf(malformed);
         }
     }
 
@@ -92,12 +111,30 @@ class ChunkReader {
         if (place < lineStart_ || end_ - place < kKeyLength || !isKeyAt(place)) {
             return;  // no key, or a second one in a line already read
         }
+        commit();  // the line read before ends before this one: the check has passed it
         lineStart_ = lineFeedBefore(place, lineStart_) + 1;
         const char* const lineEnd = lineFeedFrom(place + kKeyLength);
-        if (const auto usage = lineUsage(QByteArrayView(lineStart_, lineEnd))) {
-            usages_.push_back(*usage);
-        }
+        pending_ = lineUsage(QByteArrayView(lineStart_, lineEnd));
+        pendingEnd_ = lineEnd;
         lineStart_ = lineEnd + 1;
+    }
+
+    void commit() {
+        if (pending_) {
+            (pending_->isFable ? sums_.fable : sums_.opus) += pending_->tokens;
+            pending_.reset();
+        }
+    }
+
+    // Drops the line that holds `malformed` and returns where the next line starts.
+    const char* skipLineOf(const char* malformed) {
+        if (pending_ && malformed < pendingEnd_) {
+            pending_.reset();
+        }
+        const char* const feed = lineFeedFrom(malformed);
+        const char* const next = feed == end_ ? end_ : feed + 1;
+        lineStart_ = std::max(lineStart_, next);
+        return next;
     }
 
     // The last line feed before `at` and not before `floor`, or floor - 1 when there is none.
@@ -122,13 +159,15 @@ class ChunkReader {
 
     const char* const begin_;
     const char* const end_;
-    const char* lineStart_;  // no line before it holds a key still to be read
-    std::vector<LineUsage> usages_;
+    const char* lineStart_;             // no line before it holds a key still to be read
+    std::optional<LineUsage> pending_;  // the last line read, until the check has passed its end
+    const char* pendingEnd_ = nullptr;
+    TokenSums sums_;
 };
 
 }  // namespace
 
-std::vector<LineUsage> chunkUsages(QByteArrayView chunk) {
+TokenSums chunkTokens(QByteArrayView chunk) {
     return ChunkReader(chunk).read();
 }
 

@@ -1,15 +1,24 @@
 #pragma once
 
 #include <QByteArrayView>
-#include <vector>
-
-#include "activity/LineUsage.h"
 
 namespace brimlet {
 
-// The usages reported by the lines of one chunk of transcript bytes, in line order. A chunk that is
-// not valid UTF-8 as a whole gives none. Only lines holding the key "output_tokens" in double
-// quotes are parsed at all.
-[[nodiscard]] std::vector<LineUsage> chunkUsages(QByteArrayView chunk);
+// Output tokens of Opus and of Fable replies, summed over some transcript lines.
+struct TokenSums {
+    double opus = 0;
+    double fable = 0;
+
+    TokenSums& operator+=(const TokenSums& other) {
+        opus += other.opus;
+        fable += other.fable;
+        return *this;
+    }
+};
+
+// The output tokens that the lines of one chunk of transcript bytes report (lineUsage). Only lines
+// holding the key "output_tokens" in double quotes are parsed at all, and a line counts only when
+// it is well-formed UTF-8: a malformed one is skipped, the lines around it still count.
+[[nodiscard]] TokenSums chunkTokens(QByteArrayView chunk);
 
 }  // namespace brimlet

@@ -1,107 +1,140 @@
 #include "activity/WholeLineReader.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <sys/mman.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <memory>
 #include <optional>
 
 namespace brimlet {
 namespace {
 
-// A file descriptor opened for reading, closed when it goes.
-class ReadOnlyFile {
+// The first look for a line's end reads this much: a line feed is usually near.
+constexpr std::size_t kFirstSearchBytes = 64 * 1024;
+
+// Memory for the pieces, mapped apart from the heap so that all of it goes back to the system
+// when the read ends: a burst must leave the process no larger than it was.
+class PieceBuffer {
   public:
-    explicit ReadOnlyFile(const std::string& path)
-        : descriptor_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-    ~ReadOnlyFile() {
-        if (descriptor_ >= 0) {
-            ::close(descriptor_);
+    explicit PieceBuffer(std::size_t size)
+        : size_(size),
+          bytes_(
+              ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)) {}
+    ~PieceBuffer() {
+        if (isMapped()) {
+            ::munmap(bytes_, size_);
         }
     }
-    ReadOnlyFile(const ReadOnlyFile&) = delete;
-    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+    PieceBuffer(const PieceBuffer&) = delete;
+    PieceBuffer& operator=(const PieceBuffer&) = delete;
 
-    [[nodiscard]] bool isOpen() const { return descriptor_ >= 0; }
-
-    // Fills `into` from `offset` as far as the file goes; fewer bytes at its end or on a failure.
-    [[nodiscard]] std::size_t readAt(char* into, std::size_t size, std::uint64_t offset) const {
-        std::size_t filled = 0;
-        while (filled < size) {
-            const ssize_t got = ::pread(descriptor_, into + filled, size - filled,
-                                        static_cast<off_t>(offset + filled));
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                break;
-            }
-            filled += static_cast<std::size_t>(got);
-        }
-        return filled;
-    }
+    [[nodiscard]] bool isMapped() const { return bytes_ != MAP_FAILED; }
+    [[nodiscard]] char* data() const { return static_cast<char*>(bytes_); }
+    [[nodiscard]] std::size_t size() const { return size_; }
 
   private:
-    int descriptor_;
+    std::size_t size_;
+    void* bytes_;
 };
 
-struct Buffer {
-    std::unique_ptr<char[]> bytes;
-    std::size_t size;
+// The reads of one call, into one buffer, within one budget.
+class Reads {
+  public:
+    Reads(const TranscriptFile& file, std::size_t bufferBytes, std::uint64_t budget)
+        : file_(file), buffer_(bufferBytes), budget_(budget) {}
+
+    [[nodiscard]] bool canRead() const { return buffer_.isMapped() && budget_ > 0; }
+    [[nodiscard]] std::size_t bufferSize() const { return buffer_.size(); }
+    [[nodiscard]] const TranscriptFile& file() const { return file_; }
+
+    // Up to `size` bytes from `offset` (less within the budget), or fewer where the file ends or
+    // the read fails.
+    QByteArrayView read(std::size_t size, std::uint64_t offset) {
+        size = std::min<std::uint64_t>({size, buffer_.size(), budget_});
+        const std::size_t got = file_.readAt(buffer_.data(), size, offset);
+        budget_ -= got;
+        wasShort_ = got < size;
+        return {buffer_.data(), static_cast<qsizetype>(got)};
+    }
+    // Whether the last read gave fewer bytes than it asked for: a failure, tried again later.
+    [[nodiscard]] bool wasShort() const { return wasShort_; }
+
+  private:
+    const TranscriptFile& file_;
+    PieceBuffer buffer_;
+    std::uint64_t budget_;
+    bool wasShort_ = false;
 };
 
-// Offset of the first line feed in [from, to), looked for piece by piece.
-std::optional<std::uint64_t> nextLineFeed(const ReadOnlyFile& file, const Buffer& buffer,
-                                          std::uint64_t from, std::uint64_t to) {
-    while (from < to) {
-        const std::size_t want = std::min<std::uint64_t>(buffer.size, to - from);
-        const std::size_t got = file.readAt(buffer.bytes.get(), want, from);
-        const qsizetype feed = QByteArrayView(buffer.bytes.get(), got).indexOf('\n');
-        if (feed >= 0) {
-            return from + feed;
+struct Search {
+    std::optional<std::uint64_t> lineFeed;
+    std::uint64_t searched;  // no line feed before this, when none was found
+};
+
+// The first line feed in [from, to), looked for in growing steps, holes passed over.
+Search nextLineFeed(Reads& reads, std::uint64_t from, std::uint64_t to) {
+    std::size_t step = std::min(kFirstSearchBytes, reads.bufferSize());
+    while ((from = reads.file().dataFrom(from, to)) < to && reads.canRead()) {
+        const QByteArrayView got = reads.read(std::min<std::uint64_t>(step, to - from), from);
+        if (const qsizetype feed = got.indexOf('\n'); feed >= 0) {
+            return {from + static_cast<std::uint64_t>(feed), from};
         }
-        if (got < want) {
+        from += static_cast<std::uint64_t>(got.size());
+        if (reads.wasShort()) {
             break;
         }
-        from += got;
+        step = std::min(step * 2, reads.bufferSize());
     }
-    return std::nullopt;
+    return {std::nullopt, std::min(from, to)};
 }
 
 }  // namespace
 
-std::uint64_t readWholeLines(const std::string& path, std::uint64_t from, std::uint64_t to,
-                             std::size_t pieceBytes,
-                             const std::function<void(QByteArrayView)>& onPiece) {
-    const ReadOnlyFile file(path);
-    if (!file.isOpen() || from >= to) {
-        return from;
+ReadPosition readWholeLines(const TranscriptFile& file, ReadPosition from, std::uint64_t to,
+                            ReadBounds bounds, const std::function<void(QByteArrayView)>& onPiece) {
+    ReadPosition at = from;
+    if (at.searched >= to) {
+        return at;
     }
-    const std::size_t bufferSize = std::min<std::uint64_t>(pieceBytes, to - from);
-    const Buffer buffer{std::make_unique_for_overwrite<char[]>(bufferSize), bufferSize};
-    std::uint64_t position = from;
-    while (position < to) {
-        const std::size_t want = std::min<std::uint64_t>(buffer.size, to - position);
-        const std::size_t got = file.readAt(buffer.bytes.get(), want, position);
-        const QByteArrayView piece(buffer.bytes.get(), static_cast<qsizetype>(got));
-        const qsizetype lastFeed = piece.lastIndexOf('\n');
-        if (lastFeed >= 0) {
-            onPiece(piece.first(lastFeed + 1));
-            position += static_cast<std::uint64_t>(lastFeed) + 1;
-        } else if (got < pieceBytes) {
-            break;  // an unfinished line, or a failed read: both are tried again later
-        } else {
-            const std::optional<std::uint64_t> lineEnd =
-                nextLineFeed(file, buffer, position + got, to);
-            if (!lineEnd) {
+    Reads reads(file, std::min<std::uint64_t>(bounds.pieceBytes, to - at.offset), bounds.readBytes);
+    while (at.searched < to && reads.canRead()) {
+        if (at.searched > at.offset) {
+            // A line begun earlier: its end is looked for from where the last look stopped, and
+            // the line read once, when it is there and fits a piece.
+            const Search search = nextLineFeed(reads, at.searched, to);
+            if (!search.lineFeed) {
+                at.searched = search.searched;
                 break;
             }
-            position = *lineEnd + 1;
+            const std::uint64_t lineEnd = *search.lineFeed + 1;
+            const std::uint64_t length = lineEnd - at.offset;
+            if (length <= reads.bufferSize()) {
+                const QByteArrayView line = reads.read(length, at.offset);
+                if (static_cast<std::uint64_t>(line.size()) < length) {
+                    at.searched = *search.lineFeed;  // a failed read, or the budget spent
+                    break;
+                }
+                onPiece(line);
+            }
+            at = ReadPosition::at(lineEnd);
+            continue;
         }
+        const QByteArrayView piece = reads.read(to - at.offset, at.offset);
+        const qsizetype lastFeed = piece.lastIndexOf('\n');
+        if (lastFeed < 0) {
+            at.searched = at.offset + static_cast<std::uint64_t>(piece.size());
+            if (reads.wasShort()) {
+                break;
+            }
+            continue;
+        }
+        onPiece(piece.first(lastFeed + 1));
+        const std::uint64_t pieceEnd = at.offset + static_cast<std::uint64_t>(piece.size());
+        at.offset += static_cast<std::uint64_t>(lastFeed) + 1;
+        // The unfinished line after it is read again with the next piece; at the end, it is
+        // looked at no more until the file grows.
+        at.searched = pieceEnd == to ? to : at.offset;
     }
-    return position;
+    return at;
 }
 
 }  // namespace brimlet

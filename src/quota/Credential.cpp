@@ -6,6 +6,8 @@
 #include <QJsonObject>
 #include <algorithm>
 
+#include "base/StrictJson.h"
+
 namespace brimlet {
 namespace {
 
@@ -20,7 +22,11 @@ namespace {
 }  // namespace
 
 std::optional<QString> accessTokenFrom(const QByteArray& secretText) {
-    // QJsonDocument accepts white space around the value, such as the tool's trailing line end.
+    // White space around the value, such as the tool's trailing line end, is allowed. QJsonDocument
+    // alone is lenient ("tok\q" would become "tokq"): the strict grammar decides first.
+    if (!json::isStrictJson(secretText)) {
+        return std::nullopt;
+    }
     const QJsonDocument document = QJsonDocument::fromJson(secretText);
     if (!document.isObject()) {
         return std::nullopt;

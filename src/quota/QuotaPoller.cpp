@@ -17,6 +17,8 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto productionIdleTimeout = 20s;
+// A server that drips its answer a byte at a time never trips the idle time-out.
+constexpr auto productionDeadline = 30s;
 
 // One client for the whole process, made on first use from the main thread and parented to the
 // application object so that it, and any reply still in flight, goes away with it.
@@ -40,10 +42,15 @@ QNetworkAccessManager& sharedNetwork() {
 }  // namespace
 
 QuotaPoller::QuotaPoller()
-    : QuotaPoller(QUrl(QString::fromUtf8(usageEndpoint)), systemNow, productionIdleTimeout) {}
+    : QuotaPoller(QUrl(QString::fromUtf8(usageEndpoint)), systemNow, productionIdleTimeout,
+                  productionDeadline) {}
 
-QuotaPoller::QuotaPoller(QUrl endpoint, Clock clock, std::chrono::milliseconds idleTimeout)
-    : endpoint_(std::move(endpoint)), clock_(std::move(clock)), idleTimeout_(idleTimeout) {
+QuotaPoller::QuotaPoller(QUrl endpoint, Clock clock, std::chrono::milliseconds idleTimeout,
+                         std::chrono::milliseconds deadline)
+    : endpoint_(std::move(endpoint)),
+      clock_(std::move(clock)),
+      idleTimeout_(idleTimeout),
+      deadline_(deadline) {
     timer_.setObjectName(QStringLiteral("nextPoll"));
     timer_.setSingleShot(true);
     // A coarse timer may be off by 5 %, nine seconds of a three-minute interval.
@@ -56,6 +63,9 @@ void QuotaPoller::start() {
 }
 
 void QuotaPoller::refreshNow() {
+    if (inFlight_ != nullptr) {
+        return;
+    }
     timer_.stop();
     backoffStep_ = 0;
     fetch();
@@ -71,6 +81,9 @@ std::optional<QString> QuotaPoller::readToken() {
 }
 
 void QuotaPoller::fetch() {
+    if (inFlight_ != nullptr) {
+        return;
+    }
     const auto token = readToken();
     if (!token) {
         finish(std::nullopt, QStringLiteral("키체인에서 토큰을 못 읽음"));
@@ -84,21 +97,40 @@ void QuotaPoller::fetch() {
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
     QNetworkReply* const reply = sharedNetwork().get(request);
+    inFlight_ = reply;
+    inFlightTooLarge_ = false;
     connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
     connect(reply, &QNetworkReply::finished, this, [this, reply] { complete(*reply); });
+    const auto watchSize = [this, reply] { refuseIfTooLarge(*reply); };
+    connect(reply, &QNetworkReply::metaDataChanged, this, watchSize);
+    connect(reply, &QNetworkReply::readyRead, this, watchSize);
+    // Ends with the reply: a finished request is never aborted late.
+    QTimer::singleShot(deadline_, reply, &QNetworkReply::abort);
+}
+
+// By the length announced, or by what has arrived, however it comes (also without a length).
+void QuotaPoller::refuseIfTooLarge(QNetworkReply& reply) {
+    const QVariant announced = reply.header(QNetworkRequest::ContentLengthHeader);
+    if (reply.bytesAvailable() > maxBodyBytes ||
+        (announced.isValid() && announced.toLongLong() > maxBodyBytes)) {
+        inFlightTooLarge_ = true;
+        reply.abort();
+    }
 }
 
 void QuotaPoller::complete(QNetworkReply& reply) {
+    inFlight_ = nullptr;
     const QVariant statusAttribute = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const int status = statusAttribute.isValid() ? statusAttribute.toInt() : 0;
-    if (isTransportError(reply.error(), status)) {
+    // An answer refused for its size ends as a cancelled transfer; its status still tells.
+    if (!inFlightTooLarge_ && isTransportError(reply.error(), status)) {
         finish(std::nullopt, reply.errorString());
-    } else if (status == 200) {
-        const QList<Bucket> parsed = parse(reply.readAll());
+    } else if (status != 200) {
+        finish(std::nullopt, QStringLiteral("HTTP ") + QString::number(status));
+    } else {
+        const QList<Bucket> parsed = inFlightTooLarge_ ? QList<Bucket>() : parse(reply.readAll());
         finish(parsed,
                parsed.isEmpty() ? std::optional(QStringLiteral("응답 형식이 바뀜")) : std::nullopt);
-    } else {
-        finish(std::nullopt, QStringLiteral("HTTP ") + QString::number(status));
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QUrl>
@@ -24,6 +25,10 @@ namespace brimlet {
 // polls succeed and backing off to 15 minutes while they fail. Lives on the main thread; every
 // field is read and written there only.
 //
+// One request at a time: a poll asked for while one is in flight adds nothing, and its completion
+// schedules the next. A request ends within a deadline, and an answer is refused as soon as it
+// grows past a size limit, before it is held whole.
+//
 // Lifetime: the next-poll timer is a member and request completions are connected with the poller
 // as context, so once the poller is destroyed neither reaches it. Requests in flight are left to
 // finish on their own.
@@ -31,15 +36,17 @@ class QuotaPoller : public QObject {
     Q_OBJECT
 
   public:
-    // Asks the configured usage endpoint with the system clock and a 20-second idle time-out.
+    // Asks the configured usage endpoint with the system clock, a 20-second idle time-out and a
+    // 30-second deadline for the whole request.
     QuotaPoller();
-    // For tests: another endpoint (a loopback server), clock and idle time-out.
-    QuotaPoller(QUrl endpoint, Clock clock, std::chrono::milliseconds idleTimeout);
+    // For tests: another endpoint (a loopback server), clock, idle time-out and deadline.
+    QuotaPoller(QUrl endpoint, Clock clock, std::chrono::milliseconds idleTimeout,
+                std::chrono::milliseconds deadline);
 
     // Begins polling: the first attempt runs at once. Set onUpdate before.
     void start();
     // A poll on the user's demand: drops the pending timer, forgets the back-off and polls at
-    // once. A request already in flight still completes and is recorded.
+    // once. While a request is in flight it does nothing: that request's outcome is the answer.
     void refreshNow();
 
     // The buckets of the last successful poll, in the order session, weekly, scoped; a failed
@@ -61,8 +68,12 @@ class QuotaPoller : public QObject {
     // failure, at most 900 s.
     [[nodiscard]] static std::chrono::milliseconds pollInterval(int backoffStep);
 
+    // The largest answer read: the real one is a few hundred bytes.
+    static constexpr qint64 maxBodyBytes = qint64{1} << 20;
+
   private:
     void fetch();
+    void refuseIfTooLarge(QNetworkReply& reply);
     void complete(QNetworkReply& reply);
     void finish(const std::optional<QList<Bucket>>& buckets, const std::optional<QString>& message);
     void scheduleNext();
@@ -77,6 +88,9 @@ class QuotaPoller : public QObject {
     QUrl endpoint_;
     Clock clock_;
     std::chrono::milliseconds idleTimeout_;
+    std::chrono::milliseconds deadline_;
+    QPointer<QNetworkReply> inFlight_;
+    bool inFlightTooLarge_ = false;
     QList<Bucket> buckets_;
     std::optional<QDateTime> lastSuccess_;
     std::optional<QString> lastError_;

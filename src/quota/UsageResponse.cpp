@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 
+#include "base/StrictJson.h"
 #include "quota/QuotaPoller.h"
 #include "quota/Rfc3339.h"
 
@@ -57,6 +58,11 @@ struct Placement {
 }  // namespace
 
 QList<Bucket> QuotaPoller::parse(const QByteArray& body) {
+    // QJsonDocument is lenient (it takes "1.", unknown escapes, raw control characters): only a
+    // body that passes the strict grammar is read at all.
+    if (!json::isStrictJson(body)) {
+        return {};
+    }
     const QJsonDocument document = QJsonDocument::fromJson(body);
     if (!document.isObject()) {
         return {};

@@ -13,57 +13,70 @@ QByteArray usageLine(const char* model, int tokens) {
            QByteArray::number(tokens) + "}}}";
 }
 
-std::vector<double> tokensOf(const std::vector<LineUsage>& usages) {
-    std::vector<double> tokens;
-    for (const LineUsage& usage : usages) {
-        tokens.push_back(usage.isFable ? -usage.tokens : usage.tokens);  // Fable as negative
-    }
-    return tokens;
-}
-
-TEST(TranscriptChunkTest, ReadsTheQualifyingLinesInOrder) {
+TEST(TranscriptChunkTest, SumsTheQualifyingLines) {
     const QByteArray opus1 = usageLine("opus", 1);
-    const QByteArray fable2 = usageLine("fable", 2);
     const QByteArray opus3 = usageLine("opus", 3);
-    const QByteArray prose = R"({"text":"mentions output_tokens in prose"})";
-    const QByteArray quoted = R"({"text":"the key \"output_tokens\" escaped"})";
-    const QByteArray broken = R"({"message":{"model":"opus","usage":{"output_tokens":9}})";
     const struct {
         QByteArray chunk;
-        std::vector<double> tokens;
+        double opus;
+        double fable = 0;
     } cases[] = {
-        {opus1 + "\n" + fable2 + "\n" + opus3 + "\n", {1, -2, 3}},
-        {"\n\n" + opus1 + "\n\n\n" + opus3, {1, 3}},
-        {opus1 + "\r\n" + opus3 + "\r\n", {1, 3}},
-        {prose + "\n" + quoted + "\n" + opus1 + "\n", {1}},
-        {broken + "\n" + opus3 + "\n", {3}},
-        {opus3.left(20) + "\n" + opus3.mid(20) + "\n", {}},  // a line cut in two
-        {R"({"output_tokens":5,"message":{"model":"opus","usage":{"output_tokens":4}}})"
-         "\n",
-         {4}},  // two keys in one line: one line, one usage
-        {usageLine("sonnet", 5) + "\n" + opus1, {1}},
-        {"", {}},
-        // Bytes that are not UTF-8 anywhere drop the whole chunk, lines read before them too.
-        {opus1 + "\n{\"text\":\"\xFF\"}\n" + opus3 + "\n", {}},
-        {opus1 + "\n" + opus3 + "\n\xE3\x80", {}},
-        {opus1 + "\n" + opus3 + "\n\xE3\x80\x80", {1, 3}},
+        {opus1 + "\n" + usageLine("fable", 2) + "\n\n\n" + opus3, 4, 2},
+        {opus1 + "\r\n" + usageLine("sonnet", 5) + "\r\n", 1},
+        // The key only in prose, or inside a string: not parsed as the key.
+        {R"({"text":"output_tokens","message":{"model":"opus","usage":{"output_tokens ":9}}})", 0},
+        {R"({"text":"the key \"output_tokens\" escaped"})", 0},
+        {R"({"message":{"model":"opus","usage":{"output_tokens" : 6}}})", 6},
+        {R"({"message":{"model":"opus","usage":{"output_tokens":9}})"
+         "\n" +
+             opus3,
+         3},
+        {opus3.left(20) + "\n" + opus3.mid(20) + "\n", 0},  // a line cut in two
+        // Two keys in one line: one line, one usage.
+        {R"({"output_tokens":5,"message":{"model":"opus","usage":{"output_tokens":4}}})", 4},
+        // A line that is not UTF-8 is skipped; the lines around it count.
+        {opus1 + "\n" + usageLine("opus\xFF", 5) + "\n" + opus3 + "\n", 4},
+        {opus1 + "\n" + opus3 + "\n\xE3\x80", 4},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(tokensOf(chunkUsages(c.chunk)), c.tokens) << c.chunk.toStdString();
+        const TokenSums sums = chunkTokens(c.chunk);
+        EXPECT_EQ(sums.opus, c.opus) << c.chunk.toStdString();
+        EXPECT_EQ(sums.fable, c.fable) << c.chunk.toStdString();
     }
 }
 
-// The key is looked for a block at a time with the next block's bytes in view; wherever it lands
-// relative to the blocks, and however long the chunk, it is found once.
-TEST(TranscriptChunkTest, FindsTheKeyAtEveryPlaceAcrossBlocks) {
-    for (int padding = 0; padding < 150; ++padding) {
-        const QByteArray line = R"({"pad":")" + QByteArray(padding, 'p') + R"(",)" +
-                                usageLine("opus", padding + 1).mid(1);
-        for (const QByteArray& chunk :
-             {line, QByteArray(line + "\n"), QByteArray(line + "\n" + line)}) {
-            const std::vector<LineUsage> usages = chunkUsages(chunk);
-            ASSERT_EQ(usages.size(), static_cast<std::size_t>(chunk.count('{') / 3)) << padding;
-            EXPECT_EQ(usages.front().tokens, padding + 1);
+// A usage line counts only when it is well-formed UTF-8: no overlong forms, no surrogates,
+// nothing above U+10FFFF, no sequence cut short. Each sequence stands in the line at every offset
+// around the 16- and 64-byte steps of the scan, so that the vector paths and the byte-wise paths
+// both see it (and the key too lands at every place across the blocks), alone and between two
+// lines that count whatever it holds.
+TEST(TranscriptChunkTest, CountsALineOnlyWhenItIsUtf8) {
+    const struct {
+        QByteArray bytes;
+        bool valid;
+    } cases[] = {
+        {"caf\xC3\xA9 \xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4", true},  // café 한국어
+        {"\xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF \xEF\xBF\xBF", true},    // U+1F600 U+10FFFF U+FFFF
+        {"\xC0\x80", false},                                         // overlong NUL
+        {"\xE0\x9F\xBF", false},
+        {"\xF0\x8F\xBF\xBF", false},
+        {"\xED\xA0\x80", false},  // a surrogate
+        {"\xF4\x90\x80\x80", false},
+        {"\xFF", false},
+        {"\x80", false},  // a stray continuation
+        {"\xE3\x80x", false},
+        {"\xC3\xA9\xA9", false},
+    };
+    for (const auto& c : cases) {
+        for (int offset = 0; offset < 140; ++offset) {
+            const QByteArray text = QByteArray(offset, 'a') + c.bytes;
+            const QByteArray line = R"({"pad":")" + text + R"(",)" + usageLine("opus", 1).mid(1);
+            EXPECT_EQ(chunkTokens(line).opus, c.valid ? 1 : 0)
+                << offset << " " << c.bytes.toHex().toStdString();
+            const QByteArray clean = usageLine("opus", 1);
+            const QByteArray between = clean + "\n" + line + "\n" + clean;
+            EXPECT_EQ(chunkTokens(between).opus, c.valid ? 3 : 2)
+                << "between, " << offset << " " << c.bytes.toHex().toStdString();
         }
     }
 }

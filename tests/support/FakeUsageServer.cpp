@@ -1,6 +1,7 @@
 #include "support/FakeUsageServer.h"
 
 #include <QTcpSocket>
+#include <QTimer>
 #include <memory>
 
 namespace brimlet::test {
@@ -37,6 +38,7 @@ constexpr QByteArrayView headEnd = "\r\n\r\n";
     }
 }
 
+// The status line and headers, and the body unless it goes out in pieces.
 [[nodiscard]] QByteArray response(const ScriptedAnswer& answer) {
     if (!answer.raw.isEmpty()) {
         return answer.raw;
@@ -44,12 +46,14 @@ constexpr QByteArrayView headEnd = "\r\n\r\n";
     QByteArray text = "HTTP/1.1 " + QByteArray::number(answer.status) + ' ' +
                       reasonPhrase(answer.status) + "\r\n";
     text += "Content-Type: application/json\r\n";
-    text += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
+    if (answer.floodBytes == 0) {
+        text += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
+    }
     if (!answer.location.isEmpty()) {
         text += "Location: " + answer.location + "\r\n";
     }
     text += "Connection: close\r\n\r\n";
-    return text + answer.body;
+    return answer.pieceBytes > 0 ? text : text + answer.body;
 }
 
 }  // namespace
@@ -80,6 +84,20 @@ ScriptedAnswer ScriptedAnswer::never() {
 ScriptedAnswer ScriptedAnswer::rawBytes(QByteArray bytes) {
     ScriptedAnswer answer;
     answer.raw = std::move(bytes);
+    return answer;
+}
+
+ScriptedAnswer ScriptedAnswer::dripping(QByteArray json, std::chrono::milliseconds interval) {
+    ScriptedAnswer answer = ok(std::move(json));
+    answer.pieceBytes = 1;
+    answer.pieceInterval = interval;
+    return answer;
+}
+
+ScriptedAnswer ScriptedAnswer::flooding(qint64 bytes) {
+    ScriptedAnswer answer = ok({});
+    answer.pieceBytes = 64 * 1024;
+    answer.floodBytes = bytes;
     return answer;
 }
 
@@ -134,7 +152,34 @@ void FakeUsageServer::answer(QTcpSocket* socket, const QByteArray& head, const Q
         return;
     }
     socket->write(response(reply));
-    socket->disconnectFromHost();
+    if (reply.pieceBytes > 0) {
+        sendInPieces(socket, reply);
+    } else {
+        socket->disconnectFromHost();
+    }
+}
+
+// The timer is a child of the socket: it stops when the client goes.
+void FakeUsageServer::sendInPieces(QTcpSocket* socket, const ScriptedAnswer& reply) {
+    auto* const timer = new QTimer(socket);
+    const qint64 total = reply.floodBytes > 0 ? reply.floodBytes : reply.body.size();
+    QObject::connect(timer, &QTimer::timeout, socket,
+                     [this, socket, timer, reply, total, sent = qint64{0}]() mutable {
+                         if (socket->bytesToWrite() > 0) {
+                             return;
+                         }
+                         if (sent == total) {
+                             timer->stop();
+                             socket->disconnectFromHost();
+                             return;
+                         }
+                         const qint64 size = std::min(reply.pieceBytes, total - sent);
+                         socket->write(reply.floodBytes > 0 ? QByteArray(size, ' ')
+                                                            : reply.body.mid(sent, size));
+                         sent += size;
+                         piecesSent_ += size;
+                     });
+    timer->start(reply.pieceInterval);
 }
 
 ScriptedAnswer FakeUsageServer::nextAnswer() {

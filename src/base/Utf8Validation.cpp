@@ -1,9 +1,9 @@
-#include "activity/Utf8Validation.h"
+#include "base/Utf8Validation.h"
 
 #include <array>
 #include <bit>
 
-#include "activity/ByteVectors.h"
+#include "base/ByteVectors.h"
 
 namespace brimlet {
 namespace {
@@ -91,27 +91,26 @@ const Byte* skipAscii(const Byte* at, const Byte* end) {
 
 }  // namespace
 
-bool checkUtf8Until(const char*& at, const char* limit, const char* end) {
+const char* firstMalformedUtf8(const char* at, const char* end) {
     const auto* byte = reinterpret_cast<const Byte*>(at);
-    const auto* const byteLimit = reinterpret_cast<const Byte*>(limit);
     const auto* const byteEnd = reinterpret_cast<const Byte*>(end);
     // Transcripts are mostly ASCII, passed over a vector at a time; the rest goes by sequences.
-    while (byte < byteLimit) {
+    while (byte < byteEnd) {
         if (*byte < 0x80) {
-            byte = skipAscii(byte, byteLimit);
+            byte = skipAscii(byte, byteEnd);
             continue;
         }
         const int length = sequenceLength(byte, byteEnd);
         if (length == 0) {
-            return false;
+            return reinterpret_cast<const char*>(byte);
         }
         byte += length;
     }
-    at = reinterpret_cast<const char*>(byte);
-    return true;
+    return nullptr;
 }
 
-bool checkUtf8Block(const char* block, std::uint64_t nonAscii, const char* end, int& carried) {
+const char* firstMalformedUtf8InBlock(const char* block, std::uint64_t nonAscii, const char* end,
+                                      int& carried) {
     // Only lead bytes are looked at; the bits of each sequence's continuations are cleared.
     nonAscii &= ~bytes::bitsBelow(carried);
     carried = 0;
@@ -120,22 +119,21 @@ bool checkUtf8Block(const char* block, std::uint64_t nonAscii, const char* end, 
         const auto* const at = reinterpret_cast<const Byte*>(block + lead);
         const int length = sequenceLength(at, reinterpret_cast<const Byte*>(end));
         if (length == 0) {
-            return false;
+            return block + lead;
         }
         const int next = lead + length;
         if (next >= bytes::kBlockBytes) {
             carried = next - bytes::kBlockBytes;
-            return true;
+            return nullptr;
         }
         nonAscii &= ~bytes::bitsBelow(next);
     }
-    return true;
+    return nullptr;
 }
 
 bool isValidUtf8(QByteArrayView bytes) {
-    const char* at = bytes.data();
-    const char* const end = at + bytes.size();
-    return checkUtf8Until(at, end, end);
+    const char* const end = bytes.data() + bytes.size();
+    return firstMalformedUtf8(bytes.data(), end) == nullptr;
 }
 
 }  // namespace brimlet

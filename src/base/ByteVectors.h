@@ -31,9 +31,9 @@ inline Vector splat(unsigned char byte) {
 // laneBits(lanes): the top bit of every lane of a vector or comparison result as sixteen bits, lane
 // k in bit k, which turns a comparison result into a bit mask; one definition per processor family.
 #if defined(__SSE2__)
-#include "activity/ByteVectors_sse2.h"
+#include "base/ByteVectors_sse2.h"
 #else
-#include "activity/ByteVectors_portable.h"
+#include "base/ByteVectors_portable.h"
 #endif
 
 namespace brimlet::bytes {

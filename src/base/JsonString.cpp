@@ -1,11 +1,11 @@
-#include "activity/JsonString.h"
+#include "base/JsonString.h"
 
 #include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
 
-#include "activity/ByteVectors.h"
+#include "base/ByteVectors.h"
 
 namespace brimlet {
 namespace {
