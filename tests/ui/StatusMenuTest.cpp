@@ -13,15 +13,25 @@ QDateTime utc(const char* text) {
     return QDateTime::fromString(QString::fromUtf8(text), Qt::ISODate);
 }
 
-QStringList texts(const MenuItems& items) {
+// Each row as a line: its text, then "/size role" for a styled row (Primary, Secondary,
+// Tertiary) and "<action key check>" for one that can be chosen.
+QStringList rows(const MenuItems& items) {
     QStringList lines;
     for (const MenuItem& item : items) {
-        lines.append(item.separator ? QStringLiteral("---") : item.text);
+        QString line = item.separator ? QStringLiteral("---") : item.text;
+        if (item.fontSize > 0) {
+            line += QStringLiteral(" /%1%2").arg(item.fontSize).arg("-PST"[int(item.colour)]);
+        }
+        if (item.enabled && !item.separator) {
+            line += QStringLiteral(" <%1%2%3>")
+                        .arg(int(item.action))
+                        .arg(item.keyEquivalent.isNull() ? QString() : QString(item.keyEquivalent))
+                        .arg(item.checked ? (*item.checked ? "+" : "-") : "");
+        }
+        lines.append(line);
     }
     return lines;
 }
-
-const QStringList actionRows{"지금 새로고침", "로그인 시 자동 실행", "Brimlet 1.2.0", "종료"};
 
 TEST(StatusMenuTest, ListsBucketsActivityAndActionsInOrder) {
     MenuState state;
@@ -31,46 +41,12 @@ TEST(StatusMenuTest, ListsBucketsActivityAndActionsInOrder) {
     state.activity = {20, 0};
     state.launchAtLogin = true;
     state.version = "1.2.0";
-    const MenuItems items = buildStatusMenu(state, seoul);
-    EXPECT_EQ(texts(items),
-              QStringList({"세션 (5시간)   63% 남음", "      리셋 12월 6일 (일) 00:00",
-                           "주간 전체   88% 남음", "      리셋 12월 10일 (목) 12:30", "---",
-                           "작동 중 — Opus 20 tok/s", "마지막 갱신 20:02:03", "---"}) +
-                  actionRows);
-
-    const struct {
-        int row;
-        double size;
-        TextRole colour;
-    } styles[] = {{0, 12, TextRole::Primary},
-                  {1, 11, TextRole::Secondary},
-                  {5, 12, TextRole::Primary},
-                  {6, 11, TextRole::Secondary},
-                  {10, 11, TextRole::Tertiary}};
-    for (const auto& style : styles) {
-        const MenuItem& item = items.at(style.row);
-        EXPECT_EQ(item.fontSize, style.size) << style.row;
-        EXPECT_EQ(item.colour, style.colour) << style.row;
-        EXPECT_FALSE(item.enabled) << style.row;
-        EXPECT_EQ(item.action, MenuAction::None) << style.row;
-    }
-    const struct {
-        int row;
-        MenuAction action;
-        QChar key;
-        std::optional<bool> checked;
-    } actions[] = {{8, MenuAction::Refresh, u'r', std::nullopt},
-                   {9, MenuAction::ToggleLogin, {}, true},
-                   {11, MenuAction::Quit, u'q', std::nullopt}};
-    for (const auto& row : actions) {
-        const MenuItem& item = items.at(row.row);
-        EXPECT_TRUE(item.enabled) << row.row;
-        EXPECT_EQ(item.action, row.action) << row.row;
-        EXPECT_EQ(item.keyEquivalent, row.key) << row.row;
-        EXPECT_EQ(item.checked, row.checked) << row.row;
-        EXPECT_EQ(item.fontSize, 0) << row.row;
-        EXPECT_EQ(item.colour, TextRole::Plain) << row.row;
-    }
+    EXPECT_EQ(rows(buildStatusMenu(state, seoul)),
+              QStringList({"세션 (5시간)   63% 남음 /12P", "      리셋 12월 6일 (일) 00:00 /11S",
+                           "주간 전체   88% 남음 /12P", "      리셋 12월 10일 (목) 12:30 /11S",
+                           "---", "작동 중 — Opus 20 tok/s /12P", "마지막 갱신 20:02:03 /11S",
+                           "---", "지금 새로고침 <1r>", "로그인 시 자동 실행 <2+>",
+                           "Brimlet 1.2.0 /11T", "종료 <3q>"}));
 }
 
 TEST(StatusMenuTest, QuotaGroupCoversEveryStateOfThePoller) {
@@ -81,18 +57,18 @@ TEST(StatusMenuTest, QuotaGroupCoversEveryStateOfThePoller) {
         std::optional<QString> lastError;
         QStringList rows;
     } cases[] = {
-        {"loading", {}, std::nullopt, {"불러오는 중…"}},
-        {"failed with nothing held", {}, error, {"잔량을 못 읽음 — HTTP 401"}},
+        {"loading", {}, std::nullopt, {"불러오는 중… /12P"}},
+        {"failed with nothing held", {}, error, {"잔량을 못 읽음 — HTTP 401 /12P"}},
         {"no reset time",
          {Bucket("세션 (5시간)", 100, std::nullopt), Bucket("Opus 주간", -3, std::nullopt)},
          std::nullopt,
-         {"세션 (5시간)   0% 남음", "Opus 주간   100% 남음"}},
+         {"세션 (5시간)   0% 남음 /12P", "Opus 주간   100% 남음 /12P"}},
         {"failed while holding buckets",
          {Bucket("세션 (5시간)", 50, utc("2026-01-01T00:00:00Z")),
           Bucket("주간 전체", 37.5, std::nullopt)},
          error,
-         {"세션 (5시간)   50% 남음", "      리셋 1월 1일 (목) 09:00", "주간 전체   62% 남음",
-          "      갱신 실패 — HTTP 401"}},
+         {"세션 (5시간)   50% 남음 /12P", "      리셋 1월 1일 (목) 09:00 /11S",
+          "주간 전체   62% 남음 /12P", "      갱신 실패 — HTTP 401 /11S"}},
     };
     for (const auto& c : cases) {
         MenuState state;
@@ -100,9 +76,14 @@ TEST(StatusMenuTest, QuotaGroupCoversEveryStateOfThePoller) {
         state.lastError = c.lastError;
         state.version = "?";
         // Without a last success the second separator follows the activity line directly.
-        const QStringList rest{
-            "---", "대기 중", "---", "지금 새로고침", "로그인 시 자동 실행", "Brimlet ?", "종료"};
-        EXPECT_EQ(texts(buildStatusMenu(state, seoul)), c.rows + rest) << c.name;
+        const QStringList rest{"---",
+                               "대기 중 /12P",
+                               "---",
+                               "지금 새로고침 <1r>",
+                               "로그인 시 자동 실행 <2->",
+                               "Brimlet ? /11T",
+                               "종료 <3q>"};
+        EXPECT_EQ(rows(buildStatusMenu(state, seoul)), c.rows + rest) << c.name;
     }
 }
 
