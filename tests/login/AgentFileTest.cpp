@@ -97,14 +97,6 @@ TEST_P(AgentFileTest, AnythingAtThePathCountsAsOnAndDisablingRemovesIt) {
     EXPECT_FALSE(QFileInfo::exists(path()));
 }
 
-TEST_P(AgentFileTest, AFolderHoldingFilesIsReportedNotEmptied) {
-    makeFile(path() + QStringLiteral("/keep.txt"), "user data");
-    const std::optional<QString> error = agent().set(false);
-    ASSERT_TRUE(error);
-    EXPECT_TRUE(error->startsWith(path() + QStringLiteral(": "))) << error->toStdString();
-    EXPECT_TRUE(QFileInfo::exists(path() + QStringLiteral("/keep.txt")));
-}
-
 TEST_P(AgentFileTest, EnablingReplacesTheFileInPlaceAndRecordsTheCurrentExecutable) {
     makeFile(path(), "old content that is longer than what replaces it, surely longer " +
                          QByteArray(4096, 'x'));
@@ -116,7 +108,6 @@ TEST_P(AgentFileTest, EnablingReplacesTheFileInPlaceAndRecordsTheCurrentExecutab
     QFile other(otherName);
     ASSERT_TRUE(other.open(QIODevice::ReadOnly));
     EXPECT_EQ(other.readAll(), GetParam().content(QStringLiteral("/moved/brimlet")).bytes);
-    EXPECT_TRUE(written().contains("/moved/brimlet"));
 }
 
 TEST_P(AgentFileTest, FailuresComeBackAsTheErrorText) {
@@ -128,11 +119,15 @@ TEST_P(AgentFileTest, FailuresComeBackAsTheErrorText) {
     EXPECT_FALSE(agent().isEnabled());
     ASSERT_TRUE(QFile::remove(folder()));
 
-    // A folder where the file must go.
+    // A folder where the file must go: it is reported, and never emptied when switching off.
     ASSERT_TRUE(QDir().mkpath(path() + QStringLiteral("/inside")));
     error = agent().set(true);
     ASSERT_TRUE(error);
     EXPECT_EQ(*error, path() + QStringLiteral(": Is a directory"));
+    error = agent().set(false);
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->startsWith(path() + QStringLiteral(": "))) << error->toStdString();
+    EXPECT_TRUE(QFileInfo::exists(path() + QStringLiteral("/inside")));
 }
 
 INSTANTIATE_TEST_SUITE_P(BothFileMechanisms, AgentFileTest, testing::ValuesIn(mechanisms),
