@@ -6,42 +6,42 @@
 namespace brimlet {
 namespace {
 
-struct ChoiceCase {
-    QStringList arguments;
-    Use use;
-    QString path;
-};
-
-class ChooseUseTest : public testing::TestWithParam<ChoiceCase> {};
-
-TEST_P(ChooseUseTest, PicksOneUse) {
-    const ChoiceCase& c = GetParam();
-    const UseChoice choice = chooseUse(c.arguments);
-    EXPECT_EQ(choice.use, c.use) << c.arguments.join(u' ').toStdString();
-    EXPECT_EQ(choice.selfTestPath, c.path) << c.arguments.join(u' ').toStdString();
+// Switches count only as whole arguments, anywhere (the program path included): the login
+// switches win over --selftest, which wins over the menu-bar application; --debug is noted for
+// the menu-bar application whatever else is there.
+TEST(CommandLineTest, PicksOneUse) {
+    const struct {
+        QStringList arguments;
+        Use use;
+        QString path;
+        bool debug = false;
+    } cases[] = {
+        {{"brimlet", "--login-on"}, Use::LoginOn, {}},
+        {{"brimlet", "--login-off"}, Use::LoginOff, {}},
+        {{"brimlet", "--login-on", "--login-off"}, Use::LoginOn, {}},
+        {{"brimlet", "--login-off", "--login-on"}, Use::LoginOn, {}},
+        {{"brimlet", "--login-on", "--selftest", "x.png"}, Use::LoginOn, {}},
+        {{"brimlet", "--selftest", "x.png", "--login-off"}, Use::LoginOff, {}},
+        {{"brimlet", "--selftest"}, Use::SelfTest, "/tmp/brimlet.png"},
+        {{"brimlet", "--selftest", "out.png"}, Use::SelfTest, "out.png"},
+        {{"brimlet", "--selftest", "--debug"}, Use::SelfTest, "--debug", true},
+        {{"brimlet", "--selftest", "a.png", "--selftest", "b.png"}, Use::SelfTest, "a.png"},
+        {{"brimlet", "--selftest", "~/x.png"}, Use::SelfTest, "~/x.png"},
+        {{"--selftest", "first.png"}, Use::SelfTest, "first.png"},
+        {{"brimlet"}, Use::MenuBar, {}},
+        {{"brimlet", "--debug"}, Use::MenuBar, {}, true},
+        {{"brimlet", "--login"}, Use::MenuBar, {}},
+        {{"brimlet", "--selftest=out.png", "--debug=1"}, Use::MenuBar, {}},
+        {{"brimlet", "--LOGIN-ON", "-selftest"}, Use::MenuBar, {}},
+    };
+    for (const auto& c : cases) {
+        const UseChoice choice = chooseUse(c.arguments);
+        const std::string what = c.arguments.join(u' ').toStdString();
+        EXPECT_EQ(choice.use, c.use) << what;
+        EXPECT_EQ(choice.selfTestPath, c.path) << what;
+        EXPECT_EQ(choice.debug, c.debug) << what;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Switches, ChooseUseTest,
-    testing::Values(
-        ChoiceCase{{"brimlet", "--login-on"}, Use::LoginOn, {}},
-        ChoiceCase{{"brimlet", "--login-off"}, Use::LoginOff, {}},
-        ChoiceCase{{"brimlet", "--login-on", "--login-off"}, Use::LoginOn, {}},
-        ChoiceCase{{"brimlet", "--login-off", "--login-on"}, Use::LoginOn, {}},
-        ChoiceCase{{"brimlet", "--login-on", "--selftest", "x.png"}, Use::LoginOn, {}},
-        ChoiceCase{{"brimlet", "--selftest", "x.png", "--login-off"}, Use::LoginOff, {}},
-        ChoiceCase{{"brimlet", "--selftest"}, Use::SelfTest, "/tmp/brimlet.png"},
-        ChoiceCase{{"brimlet", "--selftest", "out.png"}, Use::SelfTest, "out.png"},
-        ChoiceCase{{"brimlet", "--selftest", "--debug"}, Use::SelfTest, "--debug"},
-        ChoiceCase{
-            {"brimlet", "--selftest", "a.png", "--selftest", "b.png"}, Use::SelfTest, "a.png"},
-        ChoiceCase{{"brimlet", "--selftest", "~/x.png"}, Use::SelfTest, "~/x.png"},
-        ChoiceCase{{"--selftest", "first.png"}, Use::SelfTest, "first.png"},
-        ChoiceCase{{"brimlet"}, Use::MenuBar, {}},
-        ChoiceCase{{"brimlet", "--debug"}, Use::MenuBar, {}},
-        ChoiceCase{{"brimlet", "--login"}, Use::MenuBar, {}},
-        ChoiceCase{{"brimlet", "--selftest=out.png"}, Use::MenuBar, {}},
-        ChoiceCase{{"brimlet", "--LOGIN-ON", "-selftest"}, Use::MenuBar, {}}));
 
 }  // namespace
 }  // namespace brimlet
