@@ -29,10 +29,30 @@ std::optional<QString> unescapeStringValue(const QString& value) {
     return text;
 }
 
+// A plain argument of the Exec key: no reserved character and no blank, %% stands for %.
+std::optional<QString> readPlainArgument(const QString& plain) {
+    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    if (plain.isEmpty()) {
+        return std::nullopt;
+    }
+    QString text;
+    for (qsizetype i = 0; i < plain.size(); ++i) {
+        const QChar c = plain[i];
+        if (c.unicode() < 0x20 || reserved.contains(c)) {
+            return std::nullopt;
+        }
+        if (c == u'%' && (++i == plain.size() || plain[i] != u'%')) {
+            return std::nullopt;  // a lone % would start a field code
+        }
+        text += c;
+    }
+    return text;
+}
+
 // One quoted argument of the Exec key: inside the double quotes a backslash escapes " ` $ and \,
 // and %% stands for %; a lone % would start a field code.
-std::optional<QString> unquoteArgument(const QString& quoted) {
-    if (quoted.size() < 2 || !quoted.startsWith(u'"') || !quoted.endsWith(u'"')) {
+std::optional<QString> readQuotedArgument(const QString& quoted) {
+    if (quoted.size() < 2 || !quoted.endsWith(u'"')) {
         return std::nullopt;
     }
     QString text;
@@ -56,16 +76,20 @@ std::optional<QString> unquoteArgument(const QString& quoted) {
     return text;
 }
 
+std::optional<QString> readArgument(const QString& argument) {
+    return argument.startsWith(u'"') ? readQuotedArgument(argument) : readPlainArgument(argument);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QString path = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
-    const QString exec = brimlet::quotedExecArgument(path);
+    const QString exec = brimlet::execValue(path);
     if (exec.contains(u'\n') || exec.contains(u'\r')) {
         std::abort();
     }
     const std::optional<QString> value = unescapeStringValue(exec);
-    if (!value || unquoteArgument(*value) != path) {
+    if (!value || readArgument(*value) != path) {
         std::abort();
     }
     return 0;
