@@ -46,8 +46,7 @@ class QuotaPollerTest : public ::testing::Test {
     ~QuotaPollerTest() override { qputenv("HOME", savedHome_); }
 
     void giveToken() {
-        ASSERT_TRUE(test::writeCredentialFile(home_.path(),
-                                              test::credentialJson(QString::fromUtf8(token))));
+        ASSERT_TRUE(test::writeCredentialFile(home_.path(), test::credentialJson(token)));
     }
     [[nodiscard]] std::unique_ptr<QuotaPoller> makePoller(
         std::chrono::milliseconds idle = 10s, std::chrono::milliseconds deadline = 10s) {
@@ -114,22 +113,26 @@ TEST_F(QuotaPollerTest, FailuresKeepTheLastGoodBucketsAndSayWhy) {
         ScriptedAnswer answer;
         std::optional<QString> message;
     } cases[] = {
-        {"404 with a valid body", ScriptedAnswer::withStatus(404, oneBucket),
-         QStringLiteral("HTTP 404")},
-        {"redirect", ScriptedAnswer::redirect(307, elsewhere.url()), QStringLiteral("HTTP 307")},
+        {"404 with a valid body", {404, oneBucket}, QStringLiteral("HTTP 404")},
+        {"redirect",
+         {.raw = "HTTP/1.1 307 Temporary Redirect\r\nLocation: " + elsewhere.url().toEncoded() +
+                 "\r\nContent-Length: 0\r\n\r\n"},
+         QStringLiteral("HTTP 307")},
         {"empty 200", ScriptedAnswer::ok({}), formatChanged},
         {"200 not JSON", ScriptedAnswer::ok("<html>busy</html>"), formatChanged},
         {"a byte over 1 MiB", ScriptedAnswer::ok(atLimit + ' '), formatChanged},
-        {"200 MiB without a length", ScriptedAnswer::flooding(200 << 20), formatChanged},
-        {"never answers", ScriptedAnswer::never(), std::nullopt},
+        {"200 MiB without a length",
+         {.streamBytes = 200 << 20, .pieceBytes = 64 << 10},
+         formatChanged},
         // A status line came, but the body did not: still a transfer failure, not a format change.
         {"body cut off",
-         ScriptedAnswer::rawBytes("HTTP/1.1 200 OK\r\nContent-Length: 500\r\n"
-                                  "Connection: close\r\n\r\n{\"five_hour\""),
+         {.raw = "HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n{\"five_hour\""},
          std::nullopt},
-        {"not HTTP", ScriptedAnswer::rawBytes("SSH-2.0-OpenSSH_9.2\r\n"), std::nullopt},
+        {"not HTTP", {.raw = "SSH-2.0-OpenSSH_9.2\r\n"}, std::nullopt},
         // Never idle long enough for the idle time-out, but past the deadline.
-        {"dripped past the deadline", ScriptedAnswer::dripping(oneBucket, 100ms), std::nullopt},
+        {"dripped past the deadline",
+         {.streamBytes = 20, .pieceBytes = 1, .pieceInterval = 100ms},
+         std::nullopt},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -153,7 +156,7 @@ TEST_F(QuotaPollerTest, FailuresKeepTheLastGoodBucketsAndSayWhy) {
         EXPECT_EQ(pendingWait(*poller), 360s);
     }
     EXPECT_TRUE(elsewhere.requests().isEmpty()) << "the token followed a redirect";
-    EXPECT_LT(server_.piecesSent(), 32 << 20) << "an answer without a length was read whole";
+    EXPECT_LT(server_.streamedBytes(), 32 << 20) << "an answer without a length was read whole";
 }
 
 TEST_F(QuotaPollerTest, WithoutATokenNothingIsSentAndTheNextPollReadsItAgain) {
@@ -175,7 +178,7 @@ TEST_F(QuotaPollerTest, WithoutATokenNothingIsSentAndTheNextPollReadsItAgain) {
 // One request at a time: every poll the timer starts meets two refreshNow calls while its request
 // is in flight, and they add nothing, neither a request nor a reset of the back-off.
 TEST_F(QuotaPollerTest, BacksOffWhileFailingAndRefreshNowStartsOver) {
-    const auto fail = ScriptedAnswer::withStatus(503);
+    const ScriptedAnswer fail{503};
     const auto success = ScriptedAnswer::ok(oneBucket);
     server_.script({fail, fail, fail, fail, success, fail, fail, fail, fail, success});
     enum Attempt { start, timer, refresh };
