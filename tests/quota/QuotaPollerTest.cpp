@@ -105,8 +105,7 @@ TEST_F(QuotaPollerTest, SendsExactlyTheUsageRequestAndRecordsASuccess) {
 // as it is known, announced or not, and never read whole.
 TEST_F(QuotaPollerTest, FailuresKeepTheLastGoodBucketsAndSayWhy) {
     const QByteArray head = R"({"five_hour": {"utilization": 1}, "pad": ")";
-    const QByteArray atLimit =
-        head + QByteArray(QuotaPoller::maxBodyBytes - head.size() - 2, 'x') + "\"}";
+    const QByteArray atLimit = head + QByteArray((1 << 20) - head.size() - 2, 'x') + "\"}";
     FakeUsageServer elsewhere;
     const struct {
         const char* name;
