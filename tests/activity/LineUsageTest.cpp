@@ -50,7 +50,6 @@ TEST(LineUsageTest, ReadsTheModelAndTheTokenCount) {
         // Counts that no reply can write are unreadable, as if the count were missing.
         {"opus", "-5", std::nullopt},
         {"opus", "9007199254740994", std::nullopt},
-        {"opus", "1e300", std::nullopt},
         {"opus", "2.5E+2", opus(250)},
         {"opus", "1e-320", opus(1e-320)},
         {"opus", R"("12")", std::nullopt},

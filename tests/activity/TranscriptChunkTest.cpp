@@ -27,10 +27,6 @@ TEST(TranscriptChunkTest, SumsTheQualifyingLines) {
         {R"({"text":"output_tokens","message":{"model":"opus","usage":{"output_tokens ":9}}})", 0},
         {R"({"text":"the key \"output_tokens\" escaped"})", 0},
         {R"({"message":{"model":"opus","usage":{"output_tokens" : 6}}})", 6},
-        {R"({"message":{"model":"opus","usage":{"output_tokens":9}})"
-         "\n" +
-             opus3,
-         3},
         {opus3.left(20) + "\n" + opus3.mid(20) + "\n", 0},  // a line cut in two
         // Two keys in one line: one line, one usage.
         {R"({"output_tokens":5,"message":{"model":"opus","usage":{"output_tokens":4}}})", 4},
@@ -48,8 +44,8 @@ TEST(TranscriptChunkTest, SumsTheQualifyingLines) {
 // A usage line counts only when it is well-formed UTF-8: no overlong forms, no surrogates,
 // nothing above U+10FFFF, no sequence cut short. Each sequence stands in the line at every offset
 // around the 16- and 64-byte steps of the scan, so that the vector paths and the byte-wise paths
-// both see it (and the key too lands at every place across the blocks), alone and between two
-// lines that count whatever it holds.
+// both see it (and the key too lands at every place across the blocks), before the key and after
+// it, alone and between two lines that count whatever it holds.
 TEST(TranscriptChunkTest, CountsALineOnlyWhenItIsUtf8) {
     const struct {
         QByteArray bytes;
@@ -67,16 +63,19 @@ TEST(TranscriptChunkTest, CountsALineOnlyWhenItIsUtf8) {
         {"\xE3\x80x", false},
         {"\xC3\xA9\xA9", false},
     };
+    const QByteArray clean = usageLine("opus", 1);
     for (const auto& c : cases) {
         for (int offset = 0; offset < 140; ++offset) {
-            const QByteArray text = QByteArray(offset, 'a') + c.bytes;
-            const QByteArray line = R"({"pad":")" + text + R"(",)" + usageLine("opus", 1).mid(1);
-            EXPECT_EQ(chunkTokens(line).opus, c.valid ? 1 : 0)
-                << offset << " " << c.bytes.toHex().toStdString();
-            const QByteArray clean = usageLine("opus", 1);
-            const QByteArray between = clean + "\n" + line + "\n" + clean;
-            EXPECT_EQ(chunkTokens(between).opus, c.valid ? 3 : 2)
-                << "between, " << offset << " " << c.bytes.toHex().toStdString();
+            const QByteArray pad = R"("pad":")" + QByteArray(offset, 'a') + c.bytes + '"';
+            // Before the key, and after it, where it is met once the line has been read.
+            const QByteArray lines[] = {'{' + pad + ',' + clean.mid(1),
+                                        clean.chopped(1) + ',' + pad + '}'};
+            for (const QByteArray& line : lines) {
+                SCOPED_TRACE(line.toHex().toStdString());
+                EXPECT_EQ(chunkTokens(line).opus, c.valid ? 1 : 0);
+                EXPECT_EQ(chunkTokens(QByteArray(clean + "\n" + line + "\n" + clean)).opus,
+                          c.valid ? 3 : 2);
+            }
         }
     }
 }

@@ -45,7 +45,6 @@ TEST(ChildProcessTest, ReturnsTheOutputOfAToolThatSucceedsExactly) {
         EXPECT_EQ(runScript(c.body), c.output) << c.name;
     }
     EXPECT_EQ(runScript(printCredential, {}, false), std::nullopt) << "not executable";
-    EXPECT_EQ(runForOutput(QStringLiteral("/nonexistent/tool"), {}, 10), std::nullopt);
     const QByteArray body = R"(printf '%s|' "$#" "$@")";
     const QStringList arguments{QStringLiteral("find-generic-password"), QStringLiteral("-s"),
                                 QStringLiteral("Claude Code-credentials"), QStringLiteral("-w")};

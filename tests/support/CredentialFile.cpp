@@ -2,16 +2,12 @@
 
 #include <QDir>
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 namespace brimlet::test {
 
 QByteArray credentialJson(const QString& accessToken) {
-    const QJsonObject oauth{{QStringLiteral("accessToken"), accessToken},
-                            {QStringLiteral("refreshToken"), QStringLiteral("refresh-not-used")},
-                            {QStringLiteral("expiresAt"), 1775890800000.0}};
-    return QJsonDocument(QJsonObject{{QStringLiteral("claudeAiOauth"), oauth}}).toJson();
+    return R"({"claudeAiOauth": {"accessToken": ")" + accessToken.toUtf8() +
+           R"(", "refreshToken": "refresh-not-used", "expiresAt": 1775890800000}})";
 }
 
 bool writeCredentialFile(const QString& home, const QByteArray& content) {
