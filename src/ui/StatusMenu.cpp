@@ -63,8 +63,7 @@ void addQuotaGroup(MenuItems& items, const MenuState& state, const QTimeZone& zo
     }
 }
 
-}  // namespace
-
+// "작동 중 — Opus 40 tok/s, Fable 3 tok/s", or "대기 중" when neither rate is above 0.5.
 QString activityLine(const Signal& activity) {
     QStringList parts;
     if (isActiveRate(activity.opusRate)) {
@@ -78,6 +77,8 @@ QString activityLine(const Signal& activity) {
     return parts.isEmpty() ? QStringLiteral("대기 중")
                            : QStringLiteral("작동 중 — ") + parts.join(QStringLiteral(", "));
 }
+
+}  // namespace
 
 MenuItems buildStatusMenu(const MenuState& state, const QTimeZone& zone) {
     MenuItems items;

@@ -30,7 +30,4 @@ struct MenuState {
 // as buildStatusMenu() lays them out (everything before the first separator, and the row after it).
 [[nodiscard]] QString statusSummary(const MenuItems& items);
 
-// "작동 중 — Opus 40 tok/s, Fable 3 tok/s", or "대기 중" when neither rate is above 0.5.
-[[nodiscard]] QString activityLine(const Signal& activity);
-
 }  // namespace brimlet

@@ -3,7 +3,6 @@
 #include <QDateTime>
 
 #include "app/AppVersion.h"
-#include "app/EmbeddedInfoPlist.h"
 #include "base/PropertyList.h"
 #include "support/QtPrinters.h"
 
@@ -96,13 +95,6 @@ TEST(AppVersionTest, TakesOnlyTextEntries) {
             c.document ? plist::readDictionary(*c.document) : std::nullopt;
         EXPECT_EQ(versionFromInfo(info), c.expected) << c.name;
     }
-}
-
-TEST(AppVersionTest, EmbeddedDictionaryCarriesTheProjectVersion) {
-    const std::optional<QVariantMap> info = plist::readDictionary(embeddedInfoPlist());
-    ASSERT_TRUE(info);
-    EXPECT_EQ(versionFromInfo(info), QStringLiteral(BRIMLET_PROJECT_VERSION));
-    EXPECT_EQ(info->value("CFBundleIdentifier"), QVariant("com.zorvan.brimlet"));
 }
 
 }  // namespace

@@ -174,8 +174,9 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
                                            "      리셋 12월 5일 (토) 15:00", "주간 전체   88% 남음",
                                            "      리셋 12월 10일 (목) 03:30", "---", "대기 중"}));
     EXPECT_TRUE(menu.at(6).startsWith(QStringLiteral("마지막 갱신 ")));
+    // The version is the project's, as the embedded Info dictionary carries it.
     EXPECT_EQ(menu.mid(7), (QStringList{"---", "지금 새로고침", "로그인 시 자동 실행",
-                                        "Brimlet 0.1.0", "종료"}));
+                                        "Brimlet " BRIMLET_PROJECT_VERSION, "종료"}));
     const auto toolTip = qdbus_cast<ToolTip>(item.itemProperty("ToolTip"));
     EXPECT_EQ(toolTip.title, "Brimlet");
     EXPECT_EQ(toolTip.text, menu.mid(0, 4).join(u'\n') + "\n대기 중");
