@@ -49,17 +49,6 @@ QByteArray lines(std::initializer_list<const char*> texts) {
     return joined;
 }
 
-TEST_F(SelfTestProcessTest, WithoutACredentialReportsAndStillDraws) {
-    const RunResult result = selfTest({"out.png"});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out, lines({"잔량 실패 — 키체인에서 토큰을 못 읽음", "렌더 저장 → out.png"}));
-    EXPECT_EQ(result.err, "");
-    EXPECT_TRUE(server_.requests().isEmpty());
-    const QImage image(file("out.png"));
-    EXPECT_EQ(image.size(), QSize(410, 220));
-    EXPECT_TRUE(image.hasAlphaChannel());
-}
-
 // Composites `colour` at `alpha` over the 0.12 grey background, as the PNG holds it.
 QColor over(const QColor& colour, double alpha) {
     const double grey = 0.12 * 255;
@@ -108,31 +97,37 @@ TEST_F(SelfTestProcessTest, PrintsEachBucketAndDrawsThem) {
     }
 }
 
-// The path is taken as given: a leading ~ is a folder of that name, and an existing file is
-// replaced in place.
-TEST_F(SelfTestProcessTest, WritesWhereThePathSaysWithoutExpandingIt) {
+// Without a credential the gauge is still drawn. The path is taken as given: a leading ~ is a
+// folder of that name, and an existing file is replaced in place. Only a regular file is written:
+// a FIFO nobody reads would otherwise hold the run forever.
+TEST_F(SelfTestProcessTest, WithoutACredentialDrawsWhereThePathSays) {
     ASSERT_TRUE(QDir(home_.path()).mkdir("~"));
     QFile old(file("~/x.png"));
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write(QByteArray(100'000, 'x'));  // longer than the PNG: replacing must truncate
     old.close();
-    const RunResult result = selfTest({"~/x.png"});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_TRUE(result.out.endsWith("렌더 저장 → ~/x.png\n"));
-    EXPECT_EQ(QImage(file("~/x.png")).size(), QSize(410, 220));
-}
-
-// Only a regular file is written: a FIFO nobody reads would otherwise hold the run forever.
-TEST_F(SelfTestProcessTest, AFileThatCannotBeWrittenIsAFailure) {
     ASSERT_TRUE(QDir(home_.path()).mkdir("taken.png"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(file("fifo.png")).constData(), 0600), 0);
-    for (const char* path : {"/no/such/dir/x.png", "taken.png", "fifo.png"}) {
-        const RunResult result = selfTest({QString::fromUtf8(path)});
-        EXPECT_EQ(result.exitCode, 1) << path;
-        EXPECT_EQ(result.out, lines({"잔량 실패 — 키체인에서 토큰을 못 읽음", "렌더 실패"}))
-            << path;
-        EXPECT_EQ(result.err, "") << path;
+    const struct {
+        const char* path;
+        int exitCode;
+        const char* last;
+    } cases[] = {{"out.png", 0, "렌더 저장 → out.png"},
+                 {"~/x.png", 0, "렌더 저장 → ~/x.png"},
+                 {"/no/such/dir/x.png", 1, "렌더 실패"},
+                 {"taken.png", 1, "렌더 실패"},
+                 {"fifo.png", 1, "렌더 실패"}};
+    for (const auto& c : cases) {
+        const RunResult result = selfTest({QString::fromUtf8(c.path)});
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.path;
+        EXPECT_EQ(result.out, lines({"잔량 실패 — 키체인에서 토큰을 못 읽음", c.last})) << c.path;
+        EXPECT_EQ(result.err, "") << c.path;
     }
+    EXPECT_TRUE(server_.requests().isEmpty());
+    const QImage image(file("out.png"));
+    EXPECT_EQ(image.size(), QSize(410, 220));
+    EXPECT_TRUE(image.hasAlphaChannel());
+    EXPECT_EQ(QImage(file("~/x.png")).size(), QSize(410, 220));
 }
 
 }  // namespace

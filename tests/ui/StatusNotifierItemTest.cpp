@@ -99,50 +99,37 @@ TEST_F(StatusNotifierItemBus, StandsInForTheWatcherOnlyWhileThereIsNone) {
     EXPECT_FALSE(waylandItem.placement().visible);
 }
 
-// Watcher observations are (time, present, registered); the face and the next change are asked
-// for at `askedAt`.
+// One X11 session's timeline of watcher observations (present, registered) at given times, with
+// the face and the next change asked for at each; then where there is no watcher from the start.
 TEST(TrayFaceChooser, ShowsTheStandInOnlyOnX11WithoutAWatcherForAWhile) {
     constexpr qint64 grace = TrayFaceChooser::graceMs;
-    using Seen = std::tuple<qint64, bool, bool>;
-    const Seen registered{5, true, true};
-    const Seen gone{100, false, false};
     const struct {
         const char* name;
-        bool x11, watcherAtStart;
-        std::vector<Seen> seen;
-        qint64 askedAt;
+        qint64 at;
+        std::optional<std::pair<bool, bool>> seen;
         Face face;
         std::optional<qint64> nextChange;
-    } cases[] = {
-        {"no watcher at start", true, false, {}, 0, Face::XEmbed, {}},
-        {"no watcher on Wayland", false, false, {}, 0, Face::StatusNotifier, {}},
-        {"watcher at start, not yet answered", true, true, {}, 0, Face::StatusNotifier, {}},
-        {"registered", true, true, {registered}, 10, Face::StatusNotifier, {}},
-        {"watcher just gone",
-         true,
-         true,
-         {registered, gone},
-         100,
-         Face::StatusNotifier,
-         100 + grace},
-        {"gone for good", true, true, {registered, gone}, 100 + grace, Face::XEmbed, {}},
-        {"back in time",
-         true,
-         true,
-         {registered, gone, {200, true, false}},
-         100 + grace,
-         Face::StatusNotifier,
-         {}},
-        {"appears later", true, false, {{50, true, false}}, 60, Face::StatusNotifier, {}},
+    } steps[] = {
+        {"watcher at start, not yet answered", 0, {}, Face::StatusNotifier, {}},
+        {"registered", 5, {{true, true}}, Face::StatusNotifier, {}},
+        {"watcher just gone", 100, {{false, false}}, Face::StatusNotifier, 100 + grace},
+        {"back within the grace", 200, {{true, false}}, Face::StatusNotifier, {}},
+        {"gone again", 300, {{false, false}}, Face::StatusNotifier, 300 + grace},
+        {"gone for good", 300 + grace, {}, Face::XEmbed, {}},
     };
-    for (const auto& c : cases) {
-        TrayFaceChooser chooser(c.x11, c.watcherAtStart);
-        for (const auto& [at, present, isRegistered] : c.seen) {
-            chooser.observe(present, isRegistered, at);
+    TrayFaceChooser chooser(true, true);
+    for (const auto& step : steps) {
+        if (step.seen) {
+            chooser.observe(step.seen->first, step.seen->second, step.at);
         }
-        EXPECT_EQ(chooser.face(c.askedAt), c.face) << c.name;
-        EXPECT_EQ(chooser.nextChange(c.askedAt), c.nextChange) << c.name;
+        EXPECT_EQ(chooser.face(step.at), step.face) << step.name;
+        EXPECT_EQ(chooser.nextChange(step.at), step.nextChange) << step.name;
     }
+    EXPECT_EQ(TrayFaceChooser(true, false).face(0), Face::XEmbed);
+    EXPECT_EQ(TrayFaceChooser(false, false).face(0), Face::StatusNotifier);  // Wayland
+    TrayFaceChooser later(true, false);
+    later.observe(true, false, 50);
+    EXPECT_EQ(later.face(60), Face::StatusNotifier);
 }
 
 }  // namespace
