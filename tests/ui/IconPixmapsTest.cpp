@@ -7,14 +7,6 @@
 namespace brimlet {
 namespace {
 
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray result;
-    for (const auto value : values) {
-        result.append(static_cast<char>(value));
-    }
-    return result;
-}
-
 TEST(IconPixmap, WritesNonPremultipliedArgbInNetworkOrderRowByRow) {
     const struct {
         const char* name;
@@ -22,11 +14,13 @@ TEST(IconPixmap, WritesNonPremultipliedArgbInNetworkOrderRowByRow) {
         QColor colour;
         QByteArray expected;  // A, R, G, B
     } cases[] = {
-        {"opaque", QImage::Format_ARGB32, QColor(255, 92, 31), bytes({255, 255, 92, 31})},
-        {"translucent", QImage::Format_ARGB32, QColor(22, 122, 62, 128), bytes({128, 22, 122, 62})},
+        {"opaque", QImage::Format_ARGB32, QColor(255, 92, 31), QByteArray::fromHex("ffff5c1f")},
+        {"translucent", QImage::Format_ARGB32, QColor(22, 122, 62, 128),
+         QByteArray::fromHex("80167a3e")},
         {"premultiplied source", QImage::Format_ARGB32_Premultiplied, QColor(0, 0, 255, 128),
-         bytes({128, 0, 0, 255})},
-        {"byte-ordered source", QImage::Format_RGBA8888, QColor(1, 2, 3, 4), bytes({4, 1, 2, 3})},
+         QByteArray::fromHex("800000ff")},
+        {"byte-ordered source", QImage::Format_RGBA8888, QColor(1, 2, 3, 4),
+         QByteArray::fromHex("04010203")},
     };
     for (const auto& pixel : cases) {
         SCOPED_TRACE(pixel.name);
@@ -38,8 +32,7 @@ TEST(IconPixmap, WritesNonPremultipliedArgbInNetworkOrderRowByRow) {
     for (int i = 0; i < 4; ++i) {
         image.setPixel(i % 2, i / 2, qRgba(i + 1, 0, 0, 255));
     }
-    EXPECT_EQ(iconPixmap(image).bytes,
-              bytes({255, 1, 0, 0, 255, 2, 0, 0, 255, 3, 0, 0, 255, 4, 0, 0}));
+    EXPECT_EQ(iconPixmap(image).bytes, QByteArray::fromHex("ff010000ff020000ff030000ff040000"));
 }
 
 // Down one column, '#' for a pixel opaque enough to see, '.' for the others.
