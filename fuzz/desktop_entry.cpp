@@ -1,5 +1,5 @@
-// The Exec argument of the autostart entry: read back by the rules of the Desktop Entry
-// specification, it is the path it was made from, and it stays on one line.
+// The Exec argument of the autostart entry: read back by the Desktop Entry rules for string
+// values and Exec arguments, it is the path it was made from, and it stays on one line.
 #include <QString>
 #include <cstdint>
 #include <cstdlib>
