@@ -58,8 +58,9 @@ void ActivityMonitor::start() {
 
 void ActivityMonitor::tick() {
     // While a tick is still at work the next one is skipped, not queued behind it: queued ticks
-    // would only repeat its work and publish stale rates late. Reads are bounded per tick, so a
-    // tick is skipped only when the file system itself stalls; the running tick publishes then.
+    // would only repeat its work and publish stale rates late. What a tick reads of each file is
+    // bounded, so a tick is skipped only when the file system itself stalls; the running tick
+    // publishes then.
     if (tickPending_) {
         return;
     }

@@ -17,7 +17,6 @@ class TranscriptFile {
     TranscriptFile(const TranscriptFile&) = delete;
     TranscriptFile& operator=(const TranscriptFile&) = delete;
 
-    [[nodiscard]] bool isOpen() const { return descriptor_ >= 0; }
     // Of the file as opened, which need not be the one at its path any more.
     [[nodiscard]] std::optional<FileStatus> status() const;
     // Fills `into` from `offset` as far as the file goes; fewer bytes at its end or on a failure.

@@ -66,13 +66,14 @@ int runSelfTestUse(char* programName, const QString& out) {
 int runMenuBar(char* programName, bool debug) {
     QtArguments qt(programName);
     QApplication application(qt.argc, qt.argv);
+    // Before the claim, so that a signal arriving once the session is ours ends the loop too.
+    const QuitOnSignals quitOnSignals;
     const std::optional<SessionClaim> claim = SessionClaim::take();
     if (!claim) {
         printLine(QStringLiteral("Brimlet이 이미 실행 중입니다"));
         return 0;
     }
     QApplication::setQuitOnLastWindowClosed(false);
-    const QuitOnSignals quitOnSignals;
     AppDelegate delegate(appVersion, debug, createStatusItem);
     // The delegate hears about the finished launch from inside the running event loop, once.
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);

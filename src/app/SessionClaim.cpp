@@ -2,6 +2,8 @@
 
 #include <QDir>
 
+#include "base/AppIdentifier.h"
+
 namespace brimlet {
 
 std::optional<SessionClaim> SessionClaim::takeLockIn(const QString& folder) {
@@ -9,7 +11,8 @@ std::optional<SessionClaim> SessionClaim::takeLockIn(const QString& folder) {
     if (!QDir().mkpath(folder)) {
         return claim;  // nowhere to keep a lock: run without one
     }
-    claim.lock_ = std::make_unique<QLockFile>(folder + QStringLiteral("/com.zorvan.brimlet.lock"));
+    claim.lock_ =
+        std::make_unique<QLockFile>(folder + u'/' + appIdentifier + QStringLiteral(".lock"));
     // Only a dead owner makes a lock stale (QLockFile checks its process id), never its age: a
     // Brimlet may run for weeks.
     claim.lock_->setStaleLockTime(0);

@@ -3,6 +3,7 @@
 #include <QStandardPaths>
 
 #include "app/SessionClaim.h"
+#include "base/AppIdentifier.h"
 
 namespace brimlet {
 
@@ -13,9 +14,9 @@ std::optional<SessionClaim> SessionClaim::take() {
     if (!bus.isConnected() || bus.interface() == nullptr) {
         return takeLockIn(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
     }
-    const auto reply = bus.interface()->registerService(
-        QStringLiteral("com.zorvan.brimlet"), QDBusConnectionInterface::DontQueueService,
-        QDBusConnectionInterface::DontAllowReplacement);
+    const auto reply =
+        bus.interface()->registerService(appIdentifier, QDBusConnectionInterface::DontQueueService,
+                                         QDBusConnectionInterface::DontAllowReplacement);
     if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceNotRegistered) {
         return std::nullopt;
     }

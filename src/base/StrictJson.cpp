@@ -1,5 +1,7 @@
 #include "base/StrictJson.h"
 
+#include <QJsonDocument>
+
 #include "base/JsonString.h"
 #include "base/Utf8Validation.h"
 
@@ -170,6 +172,14 @@ bool isStrictJson(QByteArrayView text) {
     const bool valid = reader.value();
     reader.skipWhitespace();
     return valid && reader.atEnd();
+}
+
+std::optional<QJsonObject> strictObject(const QByteArray& text) {
+    if (!isStrictJson(text)) {
+        return std::nullopt;
+    }
+    const QJsonDocument document = QJsonDocument::fromJson(text);
+    return document.isObject() ? std::optional(document.object()) : std::nullopt;
 }
 
 }  // namespace brimlet::json

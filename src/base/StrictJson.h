@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QJsonObject>
 #include <QLatin1StringView>
 #include <QString>
 #include <optional>
@@ -113,5 +114,9 @@ class Reader {
 // True when `text` is UTF-8 holding exactly one JSON value by the strict grammar above, with only
 // white space around it.
 [[nodiscard]] bool isStrictJson(QByteArrayView text);
+
+// The object `text` holds when it is strict JSON (see isStrictJson) and an object; QJsonDocument
+// alone is lenient: it takes "1.", unknown escapes such as \q and raw control characters.
+[[nodiscard]] std::optional<QJsonObject> strictObject(const QByteArray& text);
 
 }  // namespace brimlet::json

@@ -16,7 +16,8 @@ struct AgentContent {
 };
 
 // Launch at login kept as a file that the session reads at login (a launch agent property list,
-// an XDG autostart entry). On means something exists at the path; its content is not read.
+// an XDG autostart entry). On means something exists at the path, or at the end of a link
+// there; its content is not read.
 class AgentFile final : public LoginMechanism {
   public:
     using ContentBuilder = std::function<AgentContent(const QString& executable)>;

@@ -3,17 +3,19 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+#include "base/AppIdentifier.h"
 #include "base/PropertyList.h"
 
 namespace brimlet {
 
 QString launchAgentPath(const QString& home) {
-    return home + QStringLiteral("/Library/LaunchAgents/") + agentLabel + QStringLiteral(".plist");
+    return home + QStringLiteral("/Library/LaunchAgents/") + appIdentifier +
+           QStringLiteral(".plist");
 }
 
 AgentContent launchAgentContent(const QString& executable) {
     const QVariantMap agent{
-        {QStringLiteral("Label"), agentLabel},
+        {QStringLiteral("Label"), appIdentifier},
         {QStringLiteral("ProgramArguments"), QVariantList{executable}},
         {QStringLiteral("RunAtLoad"), true},
     };

@@ -6,8 +6,6 @@
 
 namespace brimlet {
 
-inline const QString agentLabel = QStringLiteral("com.zorvan.brimlet");
-
 // ~/Library/LaunchAgents/com.zorvan.brimlet.plist under the given home folder.
 [[nodiscard]] QString launchAgentPath(const QString& home);
 

@@ -3,7 +3,7 @@
 #include <QDir>
 #include <algorithm>
 
-#include "login/LaunchAgent.h"
+#include "base/AppIdentifier.h"
 
 namespace brimlet {
 namespace {
@@ -63,7 +63,7 @@ QString autostartEntryPath(const QProcessEnvironment& environment, const QString
     const QString configured = environment.value(QStringLiteral("XDG_CONFIG_HOME"));
     const QString config =
         QDir::isAbsolutePath(configured) ? configured : home + QStringLiteral("/.config");
-    return config + QStringLiteral("/autostart/") + agentLabel + QStringLiteral(".desktop");
+    return config + QStringLiteral("/autostart/") + appIdentifier + QStringLiteral(".desktop");
 }
 
 QString execValue(const QString& path) {

@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
 
@@ -22,16 +21,13 @@ namespace {
 }  // namespace
 
 std::optional<QString> accessTokenFrom(const QByteArray& secretText) {
-    // White space around the value, such as the tool's trailing line end, is allowed. QJsonDocument
-    // alone is lenient ("tok\q" would become "tokq"): the strict grammar decides first.
-    if (!json::isStrictJson(secretText)) {
+    // White space around the value, such as the tool's trailing line end, is allowed; "tok\q" is
+    // not a token but a credential that is not JSON.
+    const std::optional<QJsonObject> document = json::strictObject(secretText);
+    if (!document) {
         return std::nullopt;
     }
-    const QJsonDocument document = QJsonDocument::fromJson(secretText);
-    if (!document.isObject()) {
-        return std::nullopt;
-    }
-    const QJsonValue oauth = document.object().value(QLatin1String("claudeAiOauth"));
+    const QJsonValue oauth = document->value(QLatin1String("claudeAiOauth"));
     const QJsonValue token = oauth.toObject().value(QLatin1String("accessToken"));
     if (!oauth.isObject() || !token.isString()) {
         return std::nullopt;

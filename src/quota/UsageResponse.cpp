@@ -1,7 +1,6 @@
 // The poller's reading of the usage endpoint's answer: its body into buckets, its date-times into
 // instants. Kept apart from the polling, which is all about time and the network.
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
 #include <array>
@@ -58,16 +57,12 @@ struct Placement {
 }  // namespace
 
 QList<Bucket> QuotaPoller::parse(const QByteArray& body) {
-    // QJsonDocument is lenient (it takes "1.", unknown escapes, raw control characters): only a
-    // body that passes the strict grammar is read at all.
-    if (!json::isStrictJson(body)) {
+    // Only a body that passes the strict grammar is read at all.
+    const std::optional<QJsonObject> document = json::strictObject(body);
+    if (!document) {
         return {};
     }
-    const QJsonDocument document = QJsonDocument::fromJson(body);
-    if (!document.isObject()) {
-        return {};
-    }
-    const QJsonObject root = document.object();
+    const QJsonObject& root = *document;
     std::array<std::optional<Bucket>, slotCount> slots;
 
     // A later entry of a kind replaces an earlier one.

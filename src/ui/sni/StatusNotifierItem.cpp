@@ -32,7 +32,7 @@ StatusNotifierItem::StatusNotifierItem(double length, const QDBusConnection& con
 }
 
 StatusNotifierItem::~StatusNotifierItem() {
-    if (exported_) {
+    if (registration_ != nullptr) {  // exported
         connection_.unregisterObject(itemPath());
         connection_.unregisterObject(menuPath().path());
     }
@@ -50,7 +50,6 @@ void StatusNotifierItem::exportOnBus() {
         connection_.unregisterObject(itemPath());
         return;
     }
-    exported_ = true;
     registration_ = new WatcherRegistration(connection_, connection_.baseService(), this);
     connect(registration_, &WatcherRegistration::changed, this,
             &StatusNotifierItem::presenceChanged);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "base/AppIdentifier.h"
 #include "ui/StatusItem.h"
 #include "ui/sni/DBusTypes.h"
 
@@ -16,7 +17,7 @@ class DBusMenu;
 class RecordsMenu;
 class WatcherRegistration;
 
-// The status item of Linux desktops: our own StatusNotifierItem with a com.canonical.dbusmenu
+// The StatusNotifierItem face of the Linux status item: our own item with a com.canonical.dbusmenu
 // menu, exported on one bus connection and registered with the desktop's watcher. A click opens
 // the menu (ItemIsMenu); hosts that send Activate anyway get the same records popped up as a Qt
 // menu where they were clicked. Without a working connection the item keeps its state but is
@@ -38,7 +39,7 @@ class StatusNotifierItem final : public QObject, public StatusItem {
     // Whether org.kde.StatusNotifierWatcher has an owner on the bus.
     [[nodiscard]] bool isWatcherPresent() const;
 
-    [[nodiscard]] static QString id() { return QStringLiteral("com.zorvan.brimlet"); }
+    [[nodiscard]] static QString id() { return appIdentifier; }
     [[nodiscard]] static QString title() { return QStringLiteral("Brimlet"); }
     [[nodiscard]] static QString category() { return QStringLiteral("ApplicationStatus"); }
     [[nodiscard]] static QString status() { return QStringLiteral("Active"); }
@@ -71,7 +72,6 @@ class StatusNotifierItem final : public QObject, public StatusItem {
     QString summary_;
     DBusMenu* menu_;  // child
     std::unique_ptr<RecordsMenu> popup_;
-    bool exported_ = false;
     WatcherRegistration* registration_ = nullptr;  // child, made once the item is exported
 };
 
