@@ -100,7 +100,11 @@ class MenuBarProcess {
     [[nodiscard]] bool running() const { return process_.state() == QProcess::Running; }
     // Signals it to stop and returns its exit status; -1 when it did not end normally.
     [[nodiscard]] int stop(int signal) {
-        ::kill(static_cast<pid_t>(process_.processId()), signal);
+        const auto pid = static_cast<pid_t>(process_.processId());
+        if (pid <= 0) {  // gone already: kill(0) would signal this test's whole process group
+            return -1;
+        }
+        ::kill(pid, signal);
         if (!process_.waitForFinished(10000) || process_.exitStatus() != QProcess::NormalExit) {
             return -1;
         }
