@@ -10,11 +10,11 @@
 namespace brimlet {
 
 // The menu records as a Qt menu, rebuilt from `source` each time it is about to show; choosing an
-// enabled row with an action hands that action to `sink`. Styled information rows are labels in
-// their size, with tabular digits where Qt can ask for them, and their colour role from the
-// palette's text colours (a menu action has no colour of its own). Key equivalents use Control,
-// which Qt maps to Command on macOS. One piece for every Qt-drawn face of the menu: the tray
-// icon's context menu and the popup of a StatusNotifierItem click.
+// enabled row with an action hands that action to `sink` from the event loop. Styled information
+// rows are labels in their size, with tabular digits where Qt can ask for them, and their colour
+// role from the palette's text colours (a menu action has no colour of its own). Key equivalents
+// use Control, which Qt maps to Command on macOS. One piece for every Qt-drawn face of the menu:
+// the tray icon's context menu and the popup of a StatusNotifierItem click.
 class RecordsMenu final : public QMenu {
     Q_OBJECT
 
@@ -29,6 +29,7 @@ class RecordsMenu final : public QMenu {
     void addRow(const MenuItem& item);
     void addLabelRow(const MenuItem& item);
     void addActionRow(const MenuItem& item);
+    void choose(MenuAction action);
 
     Source source_;
     Sink sink_;
