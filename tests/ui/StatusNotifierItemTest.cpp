@@ -80,6 +80,24 @@ TEST_F(StatusNotifierItemBus, ActivatePopsTheMenuUpWhereTheHostWasClicked) {
     popup->close();
 }
 
+// Any client on the bus may name the root many times in one AboutToShowGroup; the records, read
+// from every source of the menu, are read once for it.
+TEST_F(StatusNotifierItemBus, ReadsTheRecordsOnceForARootNamedManyTimes) {
+    StatusNotifierItem item(41, itemConnection);
+    int reads = 0;
+    item.menuNeedsUpdate = [&reads] { return ++reads, test::sampleMenu(); };
+    test::StatusItemClient host(hostConnection, itemConnection.baseService());
+    for (const auto& [asked, changed] : {std::pair{QList<int>{0}, QList<int>{0}},
+                                         std::pair{QList<int>(10'000, 0), QList<int>{}}}) {
+        reads = 0;
+        const auto shown =
+            host.callMenu(QStringLiteral("AboutToShowGroup"), {QVariant::fromValue(asked)});
+        ASSERT_TRUE(shown);
+        EXPECT_EQ(qdbus_cast<QList<int>>(shown->arguments().value(0)), changed);
+        EXPECT_EQ(reads, 1);
+    }
+}
+
 // On X11 without a watcher, Qt's tray icon stands in (shown as soon as it has a picture); a
 // watcher that takes our registration replaces it. Offscreen, the stand-in is shown to nobody,
 // but the item says which face is up through its placement's visibility.

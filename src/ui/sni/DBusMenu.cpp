@@ -24,15 +24,17 @@ bool DBusMenu::aboutToShow(int id) {
 }
 
 QList<int> DBusMenu::aboutToShowGroup(const QList<int>& ids, QList<int>& idErrors) {
-    QList<int> updated;
+    // One rebuild for the call however often the root is named: every rebuild reads the menu's
+    // sources again, and any client on the bus may send a long list.
+    bool rootAsked = false;
     for (const auto id : ids) {
         if (!knows(id)) {
             idErrors.append(id);
-        } else if (id == rootId && !updated.contains(id) && take(source_())) {
-            updated.append(id);
+        } else if (id == rootId) {
+            rootAsked = true;
         }
     }
-    return updated;
+    return rootAsked && take(source_()) ? QList<int>{rootId} : QList<int>{};
 }
 
 void DBusMenu::handleEvent(int id, const QString& eventId) {
