@@ -149,13 +149,19 @@ void ActivityMonitor::sweepProject(const std::string& folder, bool isPlainFolder
         if (!status) {
             continue;
         }
-        // A file first seen is read from its end on. What it holds then is never counted, also
-        // when it appeared only since the last tick: that may be history that a resumed session
-        // copied into it, which must not show as a burst.
-        transcripts_.try_emplace(status->identity, Transcript::at(*status));
+        meet(*status, path);
         if (status->modifiedMsecs >= cutoffMsecs) {
             recent.try_emplace(status->identity, std::move(path));  // a file reached twice: once
         }
+    }
+}
+
+// A file first seen is read from its end on. What it holds then is never counted, also when it
+// appeared only since the last tick: that may be history that a resumed session copied into it,
+// which must not show as a burst.
+void ActivityMonitor::meet(const FileStatus& status, const std::string& path) {
+    if (!transcripts_.contains(status.identity)) {
+        transcripts_.emplace(status.identity, Transcript::at(status, TranscriptFile(path)));
     }
 }
 
@@ -167,7 +173,7 @@ void ActivityMonitor::consume(const FileIdentity& identity, const std::string& p
     }
     if (status->identity != identity) {
         // Another file has taken the path (renamed over it, or made anew): a new file.
-        transcripts_.try_emplace(status->identity, Transcript::at(*status));
+        meet(*status, path);
         return;
     }
     Transcript& transcript = transcripts_[identity];
@@ -176,7 +182,7 @@ void ActivityMonitor::consume(const FileIdentity& identity, const std::string& p
         return;
     }
     if (status->size < transcript.position.searched) {
-        transcript = Transcript::at(*status);  // shrunk: read from here on
+        transcript = Transcript::at(*status, TranscriptFile(path));  // shrunk: read from here on
         return;
     }
     const TranscriptFile file(path);
@@ -188,7 +194,7 @@ void ActivityMonitor::consume(const FileIdentity& identity, const std::string& p
     if (transcript.tail && tail && *tail != *transcript.tail) {
         // Truncated and written again faster than a tick: what it holds now is taken as a new
         // file's, from its end.
-        transcript = Transcript::at(*opened);
+        transcript = Transcript::at(*opened, file);
         return;
     }
     // Only whole lines, and only up to the size just queried: bytes appended meanwhile and a line

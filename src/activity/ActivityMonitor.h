@@ -15,6 +15,7 @@
 #include "activity/Signal.h"
 #include "activity/TokenEvent.h"
 #include "activity/TranscriptChunk.h"
+#include "activity/TranscriptFile.h"
 #include "activity/WholeLineReader.h"
 #include "base/Clock.h"
 
@@ -61,16 +62,17 @@ class ActivityMonitor : public QObject {
     friend class ActivityMonitorProbe;  // lets tests and benchmarks run single ticks
 
     // Where reading a transcript stands, the modification time it had then, and a fingerprint of
-    // the bytes just before the position, taken once it has been read from: together they tell a
-    // file rewritten in place.
+    // the bytes just before the position: together they tell a file rewritten in place, also one
+    // rewritten before anything of it was read.
     struct Transcript {
         ReadPosition position;
         qint64 modifiedMsecs = 0;
         std::optional<std::uint64_t> tail;
 
         // A file first seen, or seen anew: read from its end on.
-        [[nodiscard]] static Transcript at(const FileStatus& status) {
-            return {ReadPosition::at(status.size), status.modifiedMsecs, std::nullopt};
+        [[nodiscard]] static Transcript at(const FileStatus& status, const TranscriptFile& file) {
+            return {ReadPosition::at(status.size), status.modifiedMsecs,
+                    file.fingerprintBefore(status.size)};
         }
     };
     // Files by identity, each with the path it was last found at.
@@ -86,6 +88,7 @@ class ActivityMonitor : public QObject {
     void sweep();
     void sweepProject(const std::string& folder, bool isPlainFolder, qint64 cutoffMsecs,
                       FilePaths& recent);
+    void meet(const FileStatus& status, const std::string& path);
     void consume(const FileIdentity& identity, const std::string& path, TokenSums& tokens);
     void record(const TokenSums& tokens);
 

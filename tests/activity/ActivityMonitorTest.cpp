@@ -196,21 +196,28 @@ TEST_P(ActivityMonitorBothWaysTest, AFileInAnotherFilesPlaceIsReadFromItsEnd) {
         [&] { write(kFile, opusLine(2) + copy); },
         [&] { write(kFile, "{}\n"); },  // shrunk: read on from its new size
     };
-    for (const auto& replace : replacements) {
-        SCOPED_TRACE(&replace - replacements);
-        root_ = dir_.filePath(QString::number(&replace - replacements));
-        restartMonitor();
-        write(kFile, opusLine(1));
-        tick();
-        append(kFile, opusLine(3));
-        tick();
-        replace();
-        clock_.advance(11 * kSecond);
-        tick();
-        expectTokens(3, 0, "nothing of what the new file held");
-        append(kFile, opusLine(4));
-        tick();
-        expectTokens(7, 0, "what was appended to the new file");
+    // Replaced after a read, and before anything of the first file was read.
+    for (const int readBefore : {3, 0}) {
+        for (const auto& replace : replacements) {
+            const QString name =
+                QString::number(&replace - replacements) + u'-' + QString::number(readBefore);
+            SCOPED_TRACE(name.toStdString());
+            root_ = dir_.filePath(name);
+            restartMonitor();
+            write(kFile, opusLine(1));
+            tick();
+            if (readBefore > 0) {
+                append(kFile, opusLine(readBefore));
+                tick();
+            }
+            replace();
+            clock_.advance(11 * kSecond);
+            tick();
+            expectTokens(readBefore, 0, "nothing of what the new file held");
+            append(kFile, opusLine(4));
+            tick();
+            expectTokens(readBefore + 4, 0, "what was appended to the new file");
+        }
     }
 }
 
