@@ -16,8 +16,10 @@ constexpr std::size_t kFingerprintBytes = 256;
 
 }  // namespace
 
+// Without O_NONBLOCK, a FIFO put in a transcript's place would hold the worker in open() until
+// someone wrote to it; for a regular file the flag changes nothing.
 TranscriptFile::TranscriptFile(const std::string& path)
-    : descriptor_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    : descriptor_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {}
 
 TranscriptFile::~TranscriptFile() {
     if (descriptor_ >= 0) {

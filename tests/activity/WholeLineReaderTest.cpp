@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -52,6 +53,11 @@ TEST(WholeLineReaderTest, HandsOverWholeLinesInBoundedPieces) {
     const ReadPosition missing = readWholeLines(TranscriptFile("/nonexistent/brimlet/t.jsonl"),
                                                 {5, 5}, 50, {16, 100}, [](QByteArrayView) {});
     EXPECT_EQ(missing.offset, 5U);
+    // A FIFO put in a transcript's place neither holds up the opening nor passes for a file.
+    const std::string fifo =
+        QFile::encodeName(dir.filePath(QStringLiteral("f.jsonl"))).toStdString();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(TranscriptFile(fifo).status());
 }
 
 }  // namespace
