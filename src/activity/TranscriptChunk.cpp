@@ -85,7 +85,7 @@ class ChunkReader {
         }
         const std::uint64_t ks = bytes::blockBits(block, isK) & bytes::bitsBelow(count);
         for (std::uint64_t k = ks; k != 0; k &= k - 1) {
-            readLineOfKeyAt(at + std::countr_zero(k) - kLetterKAt);
+            readLineOfKeyWithK(at + std::countr_zero(k));
         }
     }
 
@@ -95,7 +95,7 @@ class ChunkReader {
             const char* const malformed = firstMalformedUtf8(checked, end_);
             for (const char* letter = at; letter < (malformed ? malformed : end_); ++letter) {
                 if (*letter == 'k') {
-                    readLineOfKeyAt(letter - kLetterKAt);
+                    readLineOfKeyWithK(letter);
                 }
             }
             if (malformed == nullptr) {
@@ -106,17 +106,22 @@ class ChunkReader {
     }
 
     // A key holds no line feed, so it lies in one line: from just past the line feed before it
-    // (searched back a vector at a time, over bytes just scanned) to the one after it.
-    void readLineOfKeyAt(const char* place) {
-        if (place < lineStart_ || end_ - place < kKeyLength || !isKeyAt(place)) {
-            return;  // no key, or a second one in a line already read
+    // (searched back a vector at a time, over bytes just scanned) to the one after it. Distances
+    // are measured before the key's start is formed, which must lie within the chunk.
+    void readLineOfKeyWithK(const char* letter) {
+        if (letter - lineStart_ < kLetterKAt || end_ - letter < kKeyLength - kLetterKAt) {
+            return;  // no room for a key, or a second one in a line already read
+        }
+        const char* const place = letter - kLetterKAt;
+        if (!isKeyAt(place)) {
+            return;
         }
         commit();  // the line read before ends before this one: the check has passed it
-        lineStart_ = lineFeedBefore(place, lineStart_) + 1;
+        lineStart_ = lineStartBefore(place, lineStart_);
         const char* const lineEnd = lineFeedFrom(place + kKeyLength);
         pending_ = lineUsage(QByteArrayView(lineStart_, lineEnd));
         pendingEnd_ = lineEnd;
-        lineStart_ = lineEnd + 1;
+        lineStart_ = lineEnd == end_ ? end_ : lineEnd + 1;
     }
 
     void commit() {
@@ -137,19 +142,20 @@ class ChunkReader {
         return next;
     }
 
-    // The last line feed before `at` and not before `floor`, or floor - 1 when there is none.
-    static const char* lineFeedBefore(const char* at, const char* floor) {
+    // Where the line holding `at` starts, not before `floor`: just past the last line feed before
+    // it, or `floor` when there is none.
+    static const char* lineStartBefore(const char* at, const char* floor) {
         while (at - floor >= bytes::kVectorBytes) {
             at -= bytes::kVectorBytes;
             const unsigned feeds = bytes::laneBits(bytes::load(at) == bytes::splat('\n'));
             if (feeds != 0) {
-                return at + (31 - std::countl_zero(feeds));
+                return at + (31 - std::countl_zero(feeds)) + 1;
             }
         }
         while (at > floor && at[-1] != '\n') {
             --at;
         }
-        return at - 1;
+        return at;
     }
 
     [[nodiscard]] const char* lineFeedFrom(const char* from) const {
