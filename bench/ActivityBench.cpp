@@ -145,6 +145,18 @@ void BM_Tick(benchmark::State& state, TickShape shape) {
     }
 }
 
+// The first tick of a monitor: every file found and started at its end, which reads the last
+// bytes of each once to tell a later rewrite from an append.
+void BM_FirstTick(benchmark::State& state) {
+    const QString root = projectTree().root();
+    test::FakeClock clock(QDateTime::currentDateTimeUtc());
+    for (auto _ : state) {
+        ActivityMonitor monitor(root, clock.clock(), true);
+        ActivityMonitorProbe::tickAndWait(monitor);
+    }
+}
+BENCHMARK(BM_FirstTick)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 constexpr qint64 kLongAgo = 3600 * 1000;
 
 // Every transcript idle (modified long ago): a tick is the sweep and nothing else.
