@@ -199,10 +199,9 @@ TEST_P(ActivityMonitorBothWaysTest, AFileInAnotherFilesPlaceIsReadFromItsEnd) {
     // Replaced after a read, and before anything of the first file was read.
     for (const int readBefore : {3, 0}) {
         for (const auto& replace : replacements) {
-            const QString name =
-                QString::number(&replace - replacements) + u'-' + QString::number(readBefore);
-            SCOPED_TRACE(name.toStdString());
-            root_ = dir_.filePath(name);
+            root_ =
+                dir_.filePath(QStringLiteral("%1-%2").arg(&replace - replacements).arg(readBefore));
+            SCOPED_TRACE(root_.toStdString());
             restartMonitor();
             write(kFile, opusLine(1));
             tick();

@@ -87,15 +87,12 @@ TEST_F(StatusNotifierItemBus, ReadsTheRecordsOnceForARootNamedManyTimes) {
     int reads = 0;
     item.menuNeedsUpdate = [&reads] { return ++reads, test::sampleMenu(); };
     test::StatusItemClient host(hostConnection, itemConnection.baseService());
-    for (const auto& [asked, changed] : {std::pair{QList<int>{0}, QList<int>{0}},
-                                         std::pair{QList<int>(10'000, 0), QList<int>{}}}) {
-        reads = 0;
-        const auto shown =
-            host.callMenu(QStringLiteral("AboutToShowGroup"), {QVariant::fromValue(asked)});
-        ASSERT_TRUE(shown);
-        EXPECT_EQ(qdbus_cast<QList<int>>(shown->arguments().value(0)), changed);
-        EXPECT_EQ(reads, 1);
-    }
+    ASSERT_TRUE(host.callMenu(QStringLiteral("AboutToShow"), {0}));  // built: 1 read
+    const auto shown = host.callMenu(QStringLiteral("AboutToShowGroup"),
+                                     {QVariant::fromValue(QList<int>(10'000, 0))});
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(qdbus_cast<QList<int>>(shown->arguments().value(0)), QList<int>());  // unchanged
+    EXPECT_EQ(reads, 2);
 }
 
 // On X11 without a watcher, Qt's tray icon stands in (shown as soon as it has a picture); a
