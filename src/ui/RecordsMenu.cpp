@@ -95,17 +95,13 @@ void RecordsMenu::addActionRow(const MenuItem& item) {
         action->setShortcut(keySequence(item.keyEquivalent));
     }
     if (item.choosable()) {
-        connect(action, &QAction::triggered, this,
-                [this, chosen = item.action] { choose(chosen); });
+        // Queued: the action runs once the menu is done with the click, never inside it. An action
+        // may open a dialog with an event loop of its own, and a tray face that changes meanwhile
+        // takes this menu with it; a menu gone by then drops the choice.
+        connect(
+            action, &QAction::triggered, this, [this, chosen = item.action] { sink_(chosen); },
+            Qt::QueuedConnection);
     }
-}
-
-// The action runs once the menu is done with the click, never inside it: an action may open a
-// dialog with an event loop of its own, and a tray face that changes meanwhile takes this menu
-// with it. A menu gone by then drops the choice.
-void RecordsMenu::choose(MenuAction action) {
-    QMetaObject::invokeMethod(
-        this, [this, action] { sink_(action); }, Qt::QueuedConnection);
 }
 
 }  // namespace brimlet

@@ -29,7 +29,6 @@ class RecordsMenu final : public QMenu {
     void addRow(const MenuItem& item);
     void addLabelRow(const MenuItem& item);
     void addActionRow(const MenuItem& item);
-    void choose(MenuAction action);
 
     Source source_;
     Sink sink_;
