@@ -1,10 +1,14 @@
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "TranscriptGenerator.h"
 #include "activity/ActivityMonitor.h"
@@ -21,6 +25,10 @@ constexpr qsizetype kTranscriptBytes = 64 * 1024 * 1024;
 constexpr std::size_t kPieceBytes = 4 * 1024 * 1024;
 constexpr int kProjects = 200;
 constexpr int kTranscriptsPerProject = 50;
+// Sessions since Claude Code 2.1.2 have a folder beside their transcript, its subagents' in it.
+constexpr int kSessionProjects = 20;
+constexpr int kSessionsPerProject = 100;
+constexpr int kSubagentsPerSession = 2;
 
 // One generated transcript on disk, shared by the ingest benchmarks.
 class GeneratedTranscript {
@@ -76,12 +84,13 @@ void BM_Ingest(benchmark::State& state) {
     const QByteArray bytes = generatedTranscript(kTranscriptBytes);
     double tokens = 0;
     for (auto _ : state) {
+        ReplyLedger replies;  // each pass meets every reply anew
         // Pieces end at a line feed, as consume hands them over.
         for (qsizetype at = 0; at < bytes.size();) {
             const QByteArrayView upToPieceSize = QByteArrayView(bytes).sliced(
                 at, std::min<qsizetype>(kPieceBytes, bytes.size() - at));
             const QByteArrayView piece = upToPieceSize.first(upToPieceSize.lastIndexOf('\n') + 1);
-            tokens += chunkTokens(piece).opus;
+            tokens += chunkTokens(piece, replies).opus;
             at += piece.size();
         }
     }
@@ -93,23 +102,28 @@ BENCHMARK(BM_Ingest)->Unit(benchmark::kMillisecond);
 // What consume does: bounded reads, each piece checked as UTF-8, filtered and parsed.
 void BM_ReadAndIngest(benchmark::State& state) {
     double tokens = 0;
-    readPieces(state, [&tokens](QByteArrayView piece) { tokens += chunkTokens(piece).opus; });
+    // One ledger for every pass: the first meets each reply, the later ones find it known.
+    ReplyLedger replies;
+    readPieces(state, [&](QByteArrayView piece) { tokens += chunkTokens(piece, replies).opus; });
     state.counters["Opus tokens"] = tokens / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_ReadAndIngest)->Unit(benchmark::kMillisecond);
 
-// 200 project folders of 50 transcripts each, a few lines in every one.
+// Project folders of transcripts with a few lines in every one; with subagents, each transcript
+// has its session's folder beside it, holding that many subagents' transcripts.
 class ProjectTree {
   public:
-    ProjectTree() {
+    ProjectTree(int projects, int sessionsPerProject, int subagentsPerSession) {
         const QByteArray lines = generatedTranscript(2048);
-        for (int project = 0; project < kProjects; ++project) {
+        const QByteArray subagentLines = generatedTranscript(2048, TranscriptKind::Subagent);
+        for (int project = 0; project < projects; ++project) {
             const QString folder = dir_.filePath(QStringLiteral("-home-kim-src-p%1").arg(project));
-            QDir().mkpath(folder);
-            for (int i = 0; i < kTranscriptsPerProject; ++i) {
-                QFile file(folder + QStringLiteral("/%1.jsonl").arg(i));
-                if (!file.open(QIODevice::WriteOnly) || file.write(lines) < 0) {
-                    qFatal("cannot write a transcript");
+            for (int i = 0; i < sessionsPerProject; ++i) {
+                const QString session = folder + QStringLiteral("/%1").arg(i);
+                write(session + QStringLiteral(".jsonl"), lines);
+                for (int agent = 0; agent < subagentsPerSession; ++agent) {
+                    write(session + QStringLiteral("/subagents/agent-%1.jsonl").arg(agent),
+                          subagentLines);
                 }
             }
         }
@@ -117,15 +131,31 @@ class ProjectTree {
     [[nodiscard]] QString root() const { return dir_.path(); }
 
   private:
+    static void write(const QString& path, const QByteArray& lines) {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(lines) < 0) {
+            qFatal("cannot write a transcript");
+        }
+    }
+
     QTemporaryDir dir_;
 };
 
+// 200 project folders of 50 transcripts each.
 const ProjectTree& projectTree() {
-    static const ProjectTree tree;
+    static const ProjectTree tree(kProjects, kTranscriptsPerProject, 0);
+    return tree;
+}
+
+// 2,000 sessions in 20 project folders, each with its transcript and a folder of two subagents'.
+const ProjectTree& sessionTree() {
+    static const ProjectTree tree(kSessionProjects, kSessionsPerProject, kSubagentsPerSession);
     return tree;
 }
 
 struct TickShape {
+    const ProjectTree& (*tree)();
     qint64 aheadMsecs;      // the clock this far past the files' modification
     bool sweepEveryTick;    // the clock moved past the sweep interval before every tick
     bool useChangeNotices;  // false: every file asked about, as where no notices exist
@@ -135,7 +165,7 @@ struct TickShape {
 // tick, which finds every file and starts it at its end, is not measured.
 void BM_Tick(benchmark::State& state, TickShape shape) {
     test::FakeClock clock(QDateTime::currentDateTimeUtc().addMSecs(shape.aheadMsecs));
-    ActivityMonitor monitor(projectTree().root(), clock.clock(), shape.useChangeNotices);
+    ActivityMonitor monitor({shape.tree().root()}, clock.clock(), shape.useChangeNotices);
     ActivityMonitorProbe::tickAndWait(monitor);
     for (auto _ : state) {
         if (shape.sweepEveryTick) {
@@ -151,7 +181,7 @@ void BM_FirstTick(benchmark::State& state) {
     const QString root = projectTree().root();
     test::FakeClock clock(QDateTime::currentDateTimeUtc());
     for (auto _ : state) {
-        ActivityMonitor monitor(root, clock.clock(), true);
+        ActivityMonitor monitor({root}, clock.clock(), true);
         ActivityMonitorProbe::tickAndWait(monitor);
     }
 }
@@ -160,24 +190,64 @@ BENCHMARK(BM_FirstTick)->Unit(benchmark::kMillisecond)->UseRealTime();
 constexpr qint64 kLongAgo = 3600 * 1000;
 
 // Every transcript idle (modified long ago): a tick is the sweep and nothing else.
-BENCHMARK_CAPTURE(BM_Tick, SweepTick_10000Idle, TickShape{kLongAgo, true, true})
+BENCHMARK_CAPTURE(BM_Tick, SweepTick_10000Idle, TickShape{projectTree, kLongAgo, true, true})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 // Every transcript active and unchanged, sweep included: the costliest tick with nothing to read.
-BENCHMARK_CAPTURE(BM_Tick, NoChangeTick_10000Active, TickShape{0, true, true})
+BENCHMARK_CAPTURE(BM_Tick, NoChangeTick_10000Active, TickShape{projectTree, 0, true, true})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 // The ticks between sweeps: nothing but the active transcripts.
-BENCHMARK_CAPTURE(BM_Tick, NoChangeTickWithoutSweep_10000Active, TickShape{0, false, true})
+BENCHMARK_CAPTURE(BM_Tick, NoChangeTickWithoutSweep_10000Active,
+                  TickShape{projectTree, 0, false, true})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 // The first two without change notices: one status query per file, as on other platforms.
-BENCHMARK_CAPTURE(BM_Tick, SweepTick_10000Idle_Polled, TickShape{kLongAgo, true, false})
+BENCHMARK_CAPTURE(BM_Tick, SweepTick_10000Idle_Polled,
+                  TickShape{projectTree, kLongAgo, true, false})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-BENCHMARK_CAPTURE(BM_Tick, NoChangeTick_10000Active_Polled, TickShape{0, true, false})
+BENCHMARK_CAPTURE(BM_Tick, NoChangeTick_10000Active_Polled, TickShape{projectTree, 0, true, false})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// Sessions with subagents: each sweep lists the session folders and their subagents folders too.
+BENCHMARK_CAPTURE(BM_Tick, SweepTick_2000SessionFolders,
+                  TickShape{sessionTree, kLongAgo, true, true})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Tick, NoChangeTick_2000SessionFolders_6000Active,
+                  TickShape{sessionTree, 0, true, true})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Tick, SweepTick_2000SessionFolders_Polled,
+                  TickShape{sessionTree, kLongAgo, true, false})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// What counting each reply once holds at most: 100,000 replies met within ten minutes, each over
+// two lines. Reports the heap the ledger holds (glibc's count of bytes in use).
+void BM_ReplyLedger_100000Replies(benchmark::State& state) {
+    std::vector<LineUsage> lines;
+    for (int i = 0; i < int(ReplyLedger::mostReplies); ++i) {
+        lines.push_back(
+            LineUsage{false, 600, "msg_01AbCdEf" + std::to_string(1000000000000000 + i)});
+    }
+    double held = 0;
+    for (auto _ : state) {
+        const std::size_t before = mallinfo2().uordblks;
+        ReplyLedger replies;
+        for (int i = 0; i < int(lines.size()); ++i) {
+            replies.advanceTo(i * 6);  // 100,000 replies in 600 s
+            benchmark::DoNotOptimize(replies.counted(lines[i]));
+            benchmark::DoNotOptimize(replies.counted(lines[i]));
+        }
+        held = double(mallinfo2().uordblks - before);
+    }
+    state.counters["bytes held"] = held;
+    state.counters["bytes per reply"] = held / double(lines.size());
+}
+BENCHMARK(BM_ReplyLedger_100000Replies)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace brimlet::bench

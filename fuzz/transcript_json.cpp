@@ -21,22 +21,25 @@ std::optional<LineUsage> referenceUsage(const QJsonDocument& document) {
     const QJsonValue model = message.toObject().value(u"model");
     const QJsonValue usage = message.toObject().value(u"usage");
     const QJsonValue tokens = usage.toObject().value(u"output_tokens");
+    const QJsonValue id = message.toObject().value(u"id");
+    const std::string idText = id.isString() ? id.toString().toStdString() : std::string();
     if (!message.isObject() || !model.isString() || !usage.isObject() || !tokens.isDouble() ||
         tokens.toDouble() < 0 || tokens.toDouble() > 9007199254740992.0) {
         return std::nullopt;
     }
     if (model.toString().contains(u"fable")) {
-        return LineUsage{true, tokens.toDouble()};
+        return LineUsage{true, tokens.toDouble(), idText};
     }
     if (model.toString().contains(u"opus")) {
-        return LineUsage{false, tokens.toDouble()};
+        return LineUsage{false, tokens.toDouble(), idText};
     }
     return std::nullopt;
 }
 
 bool same(const std::optional<LineUsage>& a, const std::optional<LineUsage>& b) {
     return a.has_value() == b.has_value() &&
-           (!a || (a->isFable == b->isFable && a->tokens == b->tokens));
+           (!a ||
+            (a->isFable == b->isFable && a->tokens == b->tokens && a->messageId == b->messageId));
 }
 
 }  // namespace

@@ -2,11 +2,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcessEnvironment>
 #include <QTimer>
+#include <algorithm>
 
 #include "activity/FileStatus.h"
 #include "activity/SerialQueue.h"
 #include "activity/TranscriptFile.h"
+#include "base/ClaudeFolders.h"
 
 namespace brimlet {
 namespace {
@@ -23,21 +26,29 @@ constexpr std::size_t kPieceBytes = 4 * 1024 * 1024;
 // a line feed) is read over several ticks and a tick stays well within its 2 seconds.
 constexpr std::uint64_t kReadBytesPerTick = 256 * 1024 * 1024;
 
-// Transcripts are the visible files of a project folder whose extension is exactly "jsonl".
+// Transcripts are the visible files of a project folder (or of a session's subagents folder)
+// whose extension is exactly "jsonl".
 bool isTranscriptName(std::string_view name) {
     return !name.starts_with('.') && name.ends_with(".jsonl");
 }
 
+// Where a session's subagents write their transcripts, inside the session's folder.
+constexpr std::string_view kSubagentsFolder = "subagents";
+
 }  // namespace
 
 ActivityMonitor::ActivityMonitor()
-    : ActivityMonitor(QDir::homePath() + QStringLiteral("/.claude/projects"), systemNow) {}
+    : ActivityMonitor(transcriptRoots(QProcessEnvironment::systemEnvironment(), QDir::homePath()),
+                      systemNow) {}
 
-ActivityMonitor::ActivityMonitor(const QString& root, Clock clock, bool useChangeNotices)
-    : root_(QFile::encodeName(root).toStdString()),
-      clock_(std::move(clock)),
-      files_(root_, useChangeNotices),
-      queue_(std::make_unique<SerialQueue>(QStringLiteral("brimlet.activity"))) {}
+ActivityMonitor::ActivityMonitor(const QStringList& roots, Clock clock, bool useChangeNotices)
+    : clock_(std::move(clock)),
+      queue_(std::make_unique<SerialQueue>(QStringLiteral("brimlet.activity"))) {
+    for (const QString& root : roots) {
+        roots_.push_back(std::make_unique<CachedFileSystem>(QFile::encodeName(root).toStdString(),
+                                                            useChangeNotices));
+    }
+}
 
 ActivityMonitor::~ActivityMonitor() {
     // Before any member goes: the worker's tasks use them all.
@@ -102,13 +113,17 @@ ActivityMonitor::Signal ActivityMonitor::rate() {
 void ActivityMonitor::scan() {
     // A folder listing that changed (a new transcript or project folder) is swept at once, not at
     // the next sweep: lines appended after a file appears then count from the next tick on.
-    const bool listingsChanged = files_.refresh();
+    bool listingsChanged = false;
+    for (const auto& files : roots_) {
+        listingsChanged = files->refresh() || listingsChanged;  // every root takes its notices
+    }
     if (listingsChanged || sweepDue(clock_())) {
         sweep();  // before the reads, so a file first seen now starts at its end: nothing yet
     }
+    replies_.advanceTo(clock_().toMSecsSinceEpoch());
     TokenSums tokens;
-    for (const auto& [identity, path] : active_) {
-        consume(identity, path, tokens);
+    for (const auto& [identity, found] : active_) {
+        consume(identity, found, tokens);
     }
     record(tokens);
 }
@@ -122,37 +137,77 @@ bool ActivityMonitor::sweepDue(const QDateTime& now) const {
 void ActivityMonitor::sweep() {
     const QDateTime now = clock_();
     lastSweep_ = now;  // first, so a failing sweep also waits its turn
-    const std::optional<std::vector<FolderEntry>> projects = files_.entries(root_, true);
-    if (!projects) {
-        return;  // root missing or unreadable: the active files stay as they were
-    }
     FilePaths recent;
-    for (const FolderEntry& project : *projects) {
-        sweepProject(root_ + '/' + project.name, project.kind == FolderEntry::Kind::Folder,
-                     now.toMSecsSinceEpoch() - kActiveAgeMsecs, recent);
+    std::vector<FileIdentity> swept;
+    for (const auto& files : roots_) {
+        // A root reached twice (a link, or one configuration folder inside the other's place) is
+        // swept once.
+        const std::optional<FileIdentity> identity = folderIdentity(files->root());
+        if (!identity || std::ranges::find(swept, *identity) != swept.end()) {
+            continue;
+        }
+        const std::optional<std::vector<FolderEntry>> projects =
+            files->entries(files->root(), true);
+        if (!projects) {
+            continue;
+        }
+        swept.push_back(*identity);
+        const SweepPass pass{*files, now.toMSecsSinceEpoch() - kActiveAgeMsecs, recent};
+        for (const FolderEntry& project : *projects) {
+            sweepFolder(pass, files->root() + '/' + project.name,
+                        project.kind == FolderEntry::Kind::Folder, FolderRole::Project);
+        }
     }
-    active_ = std::move(recent);
+    if (!swept.empty()) {
+        active_ = std::move(recent);
+    }
+    // No root could be listed: the active files stay as they were.
 }
 
-void ActivityMonitor::sweepProject(const std::string& folder, bool isPlainFolder,
-                                   qint64 cutoffMsecs, FilePaths& recent) {
-    const std::optional<std::vector<FolderEntry>> children = files_.entries(folder, isPlainFolder);
+void ActivityMonitor::sweepFolder(const SweepPass& pass, const std::string& folder,
+                                  bool isPlainFolder, FolderRole role) {
+    // Kept and watched like the project folders, so that a session's subagents folder, and a
+    // subagent's transcript in it, are found at the tick they appear.
+    const std::optional<std::vector<FolderEntry>> children =
+        pass.files.entries(folder, isPlainFolder);
     if (!children) {
-        return;  // a plain file in root, or a folder that can't be listed
+        return;  // a plain file where a folder may stand, or a folder that can't be listed
     }
     for (const FolderEntry& child : *children) {
-        if (!isTranscriptName(child.name)) {
-            continue;
+        const bool mayBeFolder = child.kind != FolderEntry::Kind::File;
+        switch (role) {
+            case FolderRole::Project:
+                if (isTranscriptName(child.name)) {
+                    sweepTranscript(pass, folder + '/' + child.name);
+                } else if (mayBeFolder && !child.name.starts_with('.')) {
+                    sweepFolder(pass, folder + '/' + child.name,
+                                child.kind == FolderEntry::Kind::Folder, FolderRole::Session);
+                }
+                break;
+            case FolderRole::Session:
+                if (mayBeFolder && child.name == kSubagentsFolder) {
+                    sweepFolder(pass, folder + '/' + child.name,
+                                child.kind == FolderEntry::Kind::Folder, FolderRole::Subagents);
+                }
+                break;
+            case FolderRole::Subagents:
+                if (isTranscriptName(child.name)) {
+                    sweepTranscript(pass, folder + '/' + child.name);
+                }
+                break;
         }
-        std::string path = folder + '/' + child.name;
-        const std::optional<FileStatus> status = files_.status(path);
-        if (!status) {
-            continue;
-        }
-        meet(*status, path);
-        if (status->modifiedMsecs >= cutoffMsecs) {
-            recent.try_emplace(status->identity, std::move(path));  // a file reached twice: once
-        }
+    }
+}
+
+void ActivityMonitor::sweepTranscript(const SweepPass& pass, std::string path) {
+    const std::optional<FileStatus> status = pass.files.status(path);
+    if (!status) {
+        return;
+    }
+    meet(*status, path);
+    if (status->modifiedMsecs >= pass.cutoffMsecs) {
+        // A file reached twice: once.
+        pass.recent.try_emplace(status->identity, FoundAt{std::move(path), &pass.files});
     }
 }
 
@@ -165,9 +220,10 @@ void ActivityMonitor::meet(const FileStatus& status, const std::string& path) {
     }
 }
 
-void ActivityMonitor::consume(const FileIdentity& identity, const std::string& path,
+void ActivityMonitor::consume(const FileIdentity& identity, const FoundAt& found,
                               TokenSums& tokens) {
-    const std::optional<FileStatus> status = files_.status(path);
+    const std::string& path = found.path;
+    const std::optional<FileStatus> status = found.files->status(path);
     if (!status) {
         return;
     }
@@ -202,7 +258,7 @@ void ActivityMonitor::consume(const FileIdentity& identity, const std::string& p
     const std::uint64_t before = transcript.position.offset;
     transcript.position =
         readWholeLines(file, transcript.position, opened->size, {kPieceBytes, kReadBytesPerTick},
-                       [&tokens](QByteArrayView piece) { tokens += chunkTokens(piece); });
+                       [&](QByteArrayView piece) { tokens += chunkTokens(piece, replies_); });
     transcript.modifiedMsecs = opened->modifiedMsecs;
     transcript.tail = transcript.position.offset == before
                           ? tail

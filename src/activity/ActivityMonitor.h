@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "activity/CachedFileSystem.h"
+#include "activity/ReplyLedger.h"
 #include "activity/Signal.h"
 #include "activity/TokenEvent.h"
 #include "activity/TranscriptChunk.h"
@@ -36,13 +38,14 @@ class ActivityMonitor : public QObject {
   public:
     using Signal = brimlet::Signal;
 
-    // Follows ~/.claude/projects with the system clock. Starts no timer and touches no file; its
-    // worker thread waits idle until the first tick.
+    // Follows the transcript folders Claude Code writes to (transcriptRoots) with the system
+    // clock. Starts no timer and touches no file; its worker thread waits idle until the first
+    // tick.
     ActivityMonitor();
-    // Follows the project folders under `root`, reading wall-clock time from `clock`; without
-    // `useChangeNotices` every tick asks the file system about every file it follows, as on
-    // platforms that give no change notices.
-    ActivityMonitor(const QString& root, Clock clock, bool useChangeNotices = true);
+    // Follows the project folders under each of `roots`, reading wall-clock time from `clock`;
+    // without `useChangeNotices` every tick asks the file system about every file it follows, as
+    // on platforms that give no change notices.
+    ActivityMonitor(const QStringList& roots, Clock clock, bool useChangeNotices = true);
     // Safe while work is queued or running: queued work is dropped, running work waited for, and
     // a publication still on its way to the main thread is discarded.
     ~ActivityMonitor() override;
@@ -75,8 +78,13 @@ class ActivityMonitor : public QObject {
                     file.fingerprintBefore(status.size)};
         }
     };
-    // Files by identity, each with the path it was last found at.
-    using FilePaths = std::unordered_map<FileIdentity, std::string, FileIdentityHash>;
+    // Where a file was last found: its path, and the cache of the root it lies under.
+    struct FoundAt {
+        std::string path;
+        CachedFileSystem* files;
+    };
+    // Files by identity, each where it was last found.
+    using FilePaths = std::unordered_map<FileIdentity, FoundAt, FileIdentityHash>;
 
     void tick();
     void publish(Signal latest);
@@ -86,10 +94,20 @@ class ActivityMonitor : public QObject {
     void scan();
     [[nodiscard]] bool sweepDue(const QDateTime& now) const;
     void sweep();
-    void sweepProject(const std::string& folder, bool isPlainFolder, qint64 cutoffMsecs,
-                      FilePaths& recent);
+    // What a folder holds that the sweep follows: in a project folder its transcripts and the
+    // subagents' transcripts of its session folders, in a session folder its subagents folder, in
+    // that folder its transcripts.
+    enum class FolderRole { Project, Session, Subagents };
+    struct SweepPass {
+        CachedFileSystem& files;
+        qint64 cutoffMsecs;
+        FilePaths& recent;
+    };
+    void sweepFolder(const SweepPass& pass, const std::string& folder, bool isPlainFolder,
+                     FolderRole role);
+    void sweepTranscript(const SweepPass& pass, std::string path);
     void meet(const FileStatus& status, const std::string& path);
-    void consume(const FileIdentity& identity, const std::string& path, TokenSums& tokens);
+    void consume(const FileIdentity& identity, const FoundAt& found, TokenSums& tokens);
     void record(const TokenSums& tokens);
 
     // Main thread.
@@ -98,15 +116,15 @@ class ActivityMonitor : public QObject {
     bool tickPending_ = false;  // from a tick's submission to its publication
 
     // Worker. Paths are the file system's own bytes, so no file name is lost to re-encoding.
-    const std::string root_;
     const Clock clock_;
-    CachedFileSystem files_;
+    std::vector<std::unique_ptr<CachedFileSystem>> roots_;  // one per folder of project folders
     // Every file ever found, by identity, so that a file reached by two paths is read once and a
     // new file at a known path is not taken for the old one. Never removed.
     std::unordered_map<FileIdentity, Transcript, FileIdentityHash> transcripts_;
     FilePaths active_;     // modified at most 120 s before the last sweep
     QDateTime lastSweep_;  // invalid, the distant past, until the first sweep
     std::vector<TokenEvent> events_;
+    ReplyLedger replies_;  // across all files: a reply is counted once wherever its lines stand
 
     // Last, so that it goes first: its worker uses everything above.
     std::unique_ptr<SerialQueue> queue_;

@@ -25,12 +25,14 @@ class CachedFileSystem {
     CachedFileSystem(const CachedFileSystem&) = delete;
     CachedFileSystem& operator=(const CachedFileSystem&) = delete;
 
+    [[nodiscard]] const std::string& root() const { return root_; }
+
     // Takes in what changed since the last call. Once per tick, before any question. True when a
     // listing may have changed since (an entry added, removed or renamed, root made anew, notices
     // lost); always false without change notices, where nothing is known.
     [[nodiscard]] bool refresh();
-    // The entries of `folder`, which must be root or a folder in it; `mayKeep` for root and for
-    // entries of root listed as plain folders.
+    // The entries of `folder`, which must be root or a folder inside it; `mayKeep` for root and
+    // for folders listed as plain folders (not symbolic links).
     [[nodiscard]] std::optional<std::vector<FolderEntry>> entries(const std::string& folder,
                                                                   bool mayKeep);
     // As regularFileStatus(path); kept for plain files found in a kept listing.

@@ -19,20 +19,27 @@ struct UsageMembers {
 };
 struct MessageMembers {
     std::optional<QString> model;
+    std::optional<std::string> id;
     std::optional<UsageMembers> usage;
 };
 
-std::optional<LineUsage> classified(const QString& model, double tokens) {
+// The bytes as they stand when there is no escape: the caller has checked that they are UTF-8.
+std::string utf8Text(const RawString& raw) {
+    return raw.hasEscapes ? json::decoded(raw).toStdString()
+                          : std::string(raw.text.data(), static_cast<std::size_t>(raw.text.size()));
+}
+
+std::optional<LineUsage> classified(const QString& model, double tokens, std::string id) {
     if (model.contains(u"fable")) {
-        return LineUsage{true, tokens};
+        return LineUsage{true, tokens, std::move(id)};
     }
     if (model.contains(u"opus")) {
-        return LineUsage{false, tokens};
+        return LineUsage{false, tokens, std::move(id)};
     }
     return std::nullopt;
 }
 
-// Reads one line with the strict JSON reader, keeping only the three members a transcript line is
+// Reads one line with the strict JSON reader, keeping only the four members a transcript line is
 // read for. Every reading function returns false as soon as the text is not JSON; the caller then
 // drops the whole line.
 class UsageReader {
@@ -54,7 +61,8 @@ class UsageReader {
             !message->usage->outputTokens) {
             return std::nullopt;
         }
-        return classified(*message->model, *message->usage->outputTokens);
+        return classified(*message->model, *message->usage->outputTokens,
+                          message->id.value_or(std::string()));
     }
 
   private:
@@ -78,7 +86,10 @@ class UsageReader {
     bool messageValue(std::optional<MessageMembers>& out) {
         return objectValue(out, [this](const RawString& key, MessageMembers& members) {
             if (json::keyIs(key, QLatin1StringView("model"))) {
-                return stringValue(members.model);
+                return stringValue(members.model, json::decoded);
+            }
+            if (json::keyIs(key, QLatin1StringView("id"))) {
+                return stringValue(members.id, utf8Text);
             }
             return json::keyIs(key, QLatin1StringView("usage")) ? usageValue(members.usage)
                                                                 : json_.value();
@@ -93,14 +104,17 @@ class UsageReader {
         });
     }
 
-    bool stringValue(std::optional<QString>& out) {
+    // A value that counts only as a string: `out` gets it through `decode`, or stays unset when
+    // the value is of another type.
+    template <typename Text, typename Decode>
+    bool stringValue(std::optional<Text>& out, const Decode& decode) {
         out.reset();
         if (json_.peek() != '"') {
             return json_.value();
         }
         const std::optional<RawString> raw = json_.string();
         if (raw) {
-            out = json::decoded(*raw);
+            out = decode(*raw);
         }
         return raw.has_value();
     }

@@ -28,8 +28,11 @@ bool isKeyAt(const char* at) {
 // end; a malformed sequence drops the line it stands in, and the scan goes on after that line.
 class ChunkReader {
   public:
-    explicit ChunkReader(QByteArrayView chunk)
-        : begin_(chunk.data()), end_(begin_ + chunk.size()), lineStart_(begin_) {}
+    ChunkReader(QByteArrayView chunk, ReplyLedger& replies)
+        : begin_(chunk.data()),
+          end_(begin_ + chunk.size()),
+          lineStart_(begin_),
+          replies_(replies) {}
 
     TokenSums read() {
         int carried = 0;  // bytes at the block's start that continue a checked UTF-8 sequence
@@ -119,22 +122,26 @@ class ChunkReader {
         commit();  // the line read before ends before this one: the check has passed it
         lineStart_ = lineStartBefore(place, lineStart_);
         const char* const lineEnd = lineFeedFrom(place + kKeyLength);
-        pending_ = lineUsage(QByteArrayView(lineStart_, lineEnd));
+        std::optional<LineUsage> usage = lineUsage(QByteArrayView(lineStart_, lineEnd));
+        hasPending_ = usage.has_value();
+        if (usage) {
+            pending_ = std::move(*usage);
+        }
         pendingEnd_ = lineEnd;
         lineStart_ = lineEnd == end_ ? end_ : lineEnd + 1;
     }
 
     void commit() {
-        if (pending_) {
-            (pending_->isFable ? sums_.fable : sums_.opus) += pending_->tokens;
-            pending_.reset();
+        if (hasPending_) {
+            (pending_.isFable ? sums_.fable : sums_.opus) += replies_.counted(pending_);
+            hasPending_ = false;
         }
     }
 
     // Drops the line that holds `malformed` and returns where the next line starts.
     const char* skipLineOf(const char* malformed) {
-        if (pending_ && malformed < pendingEnd_) {
-            pending_.reset();
+        if (hasPending_ && malformed < pendingEnd_) {
+            hasPending_ = false;
         }
         const char* const feed = lineFeedFrom(malformed);
         const char* const next = feed == end_ ? end_ : feed + 1;
@@ -165,16 +172,20 @@ class ChunkReader {
 
     const char* const begin_;
     const char* const end_;
-    const char* lineStart_;             // no line before it holds a key still to be read
-    std::optional<LineUsage> pending_;  // the last line read, until the check has passed its end
+    const char* lineStart_;  // no line before it holds a key still to be read
+    // The last line read, until the check has passed its end. Not an optional: GCC 12 takes the
+    // id inside an engaged optional for uninitialised.
+    LineUsage pending_;
+    bool hasPending_ = false;
     const char* pendingEnd_ = nullptr;
+    ReplyLedger& replies_;
     TokenSums sums_;
 };
 
 }  // namespace
 
-TokenSums chunkTokens(QByteArrayView chunk) {
-    return ChunkReader(chunk).read();
+TokenSums chunkTokens(QByteArrayView chunk, ReplyLedger& replies) {
+    return ChunkReader(chunk, replies).read();
 }
 
 }  // namespace brimlet

@@ -86,7 +86,7 @@ void QuotaPoller::fetch() {
     }
     const auto token = readToken();
     if (!token) {
-        finish(std::nullopt, QStringLiteral("키체인에서 토큰을 못 읽음"));
+        finish(std::nullopt, unreadableCredentialMessage());
         return;
     }
     QNetworkRequest request(endpoint_);

@@ -1,14 +1,18 @@
 #include "ui/AppDelegate.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimeZone>
 #include <chrono>
 
+#include "base/ClaudeFolders.h"
 #include "base/ConsoleOutput.h"
 #include "base/NumberFormat.h"
 #include "login/LoginItem.h"
+#include "quota/CredentialStore.h"
 #include "ui/StatusMenu.h"
 
 namespace brimlet {
@@ -60,6 +64,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     animTimer_.start(animationStep);
     render();
     if (debug_) {
+        dumpDataSources();
         dumpPlacement();
     }
 }
@@ -123,6 +128,17 @@ void AppDelegate::toggleLogin() {
     alert.setText(QStringLiteral("로그인 항목을 바꾸지 못했습니다"));
     alert.setInformativeText(*error);
     alert.exec();
+}
+
+// Where Claude Code's data is looked for, so that a gauge that shows nothing can be explained.
+void AppDelegate::dumpDataSources() {
+    QString lines = QStringLiteral("[debug] credential=") + credentialLocation() + u'\n';
+    for (const QString& root :
+         transcriptRoots(QProcessEnvironment::systemEnvironment(), QDir::homePath())) {
+        lines += QStringLiteral("[debug] transcripts=") + root +
+                 (QFileInfo(root).isDir() ? QString() : QStringLiteral(" (missing)")) + u'\n';
+    }
+    printError(lines);
 }
 
 void AppDelegate::dumpPlacement() {

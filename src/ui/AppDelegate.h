@@ -40,6 +40,7 @@ class AppDelegate : public QObject {
     void perform(MenuAction action);
     void refresh();
     void toggleLogin();
+    void dumpDataSources();
     void dumpPlacement();
 
     const QString version_;

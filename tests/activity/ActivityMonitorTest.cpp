@@ -5,13 +5,17 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QThread>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <random>
 #include <thread>
 
+#include "TranscriptGenerator.h"
 #include "activity/ActivityMonitor.h"
 #include "activity/ActivityMonitorProbe.h"
 #include "activity/FakeClock.h"
@@ -34,6 +38,15 @@ QByteArray usageLine(const char* model, int tokens) {
 QByteArray opusLine(int tokens) {
     return usageLine("claude-opus-4-1", tokens);
 }
+// One content block of a reply as Claude Code writes it: a line under the reply's message id.
+QByteArray blockLine(const char* id, int tokens, const char* model = "claude-opus-4-1") {
+    return R"({"parentUuid":null,"isSidechain":false,"type":"assistant","message":{"id":")" +
+           QByteArray(id) + R"(","type":"message","role":"assistant","model":")" + model +
+           R"(","content":[{"type":"text","text":"…"}],"stop_reason":null,)"
+           R"("usage":{"input_tokens":4,"cache_read_input_tokens":9000,"output_tokens":)" +
+           QByteArray::number(tokens) + R"(,"service_tier":"standard"}},"requestId":"req_1"})" +
+           QByteArray("\n");
+}
 
 class ActivityMonitorTest : public ::testing::Test {
   protected:
@@ -44,7 +57,8 @@ class ActivityMonitorTest : public ::testing::Test {
     }
 
     void restartMonitor() {
-        monitor_ = std::make_unique<ActivityMonitor>(root_, clock_.clock(), useChangeNotices_);
+        monitor_ = std::make_unique<ActivityMonitor>(QStringList{root_}, clock_.clock(),
+                                                     useChangeNotices_);
         monitor_->onUpdate = [this] { ++publications_; };
     }
 
@@ -94,9 +108,9 @@ INSTANTIATE_TEST_SUITE_P(ChangeNotices, ActivityMonitorBothWaysTest, ::testing::
                              return param.param ? "Watched" : "Polled";
                          });
 
-// The sweep follows the visible .jsonl files one level inside project folders that were modified
-// at most 120 s before it.
-TEST_P(ActivityMonitorBothWaysTest, FollowsRecentTranscriptsOneLevelInsideProjectFolders) {
+// The sweep follows the visible .jsonl files one level inside project folders, and inside the
+// subagents folders of their session folders, that were modified at most 120 s before it.
+TEST_P(ActivityMonitorBothWaysTest, FollowsRecentTranscriptsAndTheirSubagentsTranscripts) {
     const struct {
         QString relative;
         bool followed;
@@ -109,6 +123,12 @@ TEST_P(ActivityMonitorBothWaysTest, FollowsRecentTranscriptsOneLevelInsideProjec
         {"p/f.jsonl.bak", false},
         {"p/.g.jsonl", false},
         {"p/sub/h.jsonl", false},
+        {"p/s/subagents/agent-a.jsonl", true},
+        {"q/.s/subagents/agent-b.jsonl", false},  // a hidden session folder
+        {"p/s/subagents/.agent-c.jsonl", false},
+        {"p/s/subagents/deeper/agent-d.jsonl", false},
+        {"p/s/other/agent-e.jsonl", false},
+        {"p/s/subagents/agent-f.jsonl.tmp", false},
         {"i.jsonl", false},  // directly in root
         {"p/at-cutoff.jsonl", true, 120 * kSecond},
         {"p/past-cutoff.jsonl", false, 120 * kSecond + 1},
@@ -220,18 +240,123 @@ TEST_P(ActivityMonitorBothWaysTest, AFileInAnotherFilesPlaceIsReadFromItsEnd) {
     }
 }
 
-// With change notices a new transcript, or a new project folder with one, is found at the next
-// tick, not at the next sweep: lines appended to it from then on count.
+// With change notices a new transcript, a new project folder with one, or a subagent's transcript
+// in a session folder and subagents folder made one after the other, is found at the next tick,
+// not at the next sweep: lines appended to it from then on count.
 TEST_F(ActivityMonitorTest, FindsANewTranscriptAtTheNextTick) {
     write(kFile, "");
     tick();
-    for (const QString& relative : {QStringLiteral("p/new.jsonl"), QStringLiteral("q/new.jsonl")}) {
+    for (const char* folder : {"p/s", "p/s/subagents"}) {
+        ASSERT_TRUE(QDir(root_).mkpath(QString::fromLatin1(folder)));
+        tick();
+    }
+    for (const QString& relative : {QStringLiteral("p/s/subagents/agent-a.jsonl"),
+                                    QStringLiteral("p/new.jsonl"), QStringLiteral("q/new.jsonl")}) {
         write(relative, opusLine(100));
         tick();
         append(relative, opusLine(1));
         tick();
     }
-    expectTokens(2, 0, "the lines appended after the tick that found each file");
+    expectTokens(3, 0, "the lines appended after the tick that found each file");
+}
+
+// A reply is written one content block a line under one message id, its usage copied or growing
+// from a placeholder, also across ticks and files: each reply counts its highest output once.
+// Replies of equal usage under other ids, and lines without an id, count each.
+TEST_F(ActivityMonitorTest, CountsEachReplyOnce) {
+    const struct {
+        const char* name;
+        std::vector<QByteArray> ticks;  // appended before each tick
+        double opus;
+        double fable = 0;
+        bool laterToSubagent = false;  // the ticks after the first append to a subagent's file
+    } cases[] = {
+        {"copies", {blockLine("m1", 600).repeated(3)}, 600},
+        {"snapshots", {blockLine("m1", 1) + blockLine("m1", 250), blockLine("m1", 600)}, 600},
+        {"smaller later", {blockLine("m1", 600), blockLine("m1", 250)}, 600},
+        {"equal usage, other ids", {blockLine("m1", 600) + blockLine("m2", 600)}, 1200},
+        {"no id", {opusLine(600).repeated(2)}, 1200},
+        {"models apart", {blockLine("m1", 8) + blockLine("m2", 30, "claude-fable-3")}, 8, 30},
+        {"across files", {blockLine("m1", 300), blockLine("m1", 600)}, 600, 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        root_ = dir_.filePath(QString::fromLatin1(c.name));
+        restartMonitor();
+        write(kFile, "");
+        write(QStringLiteral("p/s/subagents/agent-a.jsonl"), "");
+        tick();
+        for (std::size_t i = 0; i < c.ticks.size(); ++i) {
+            const bool toSubagent = i > 0 && c.laterToSubagent;
+            append(toSubagent ? QStringLiteral("p/s/subagents/agent-a.jsonl") : kFile, c.ticks[i]);
+            tick();
+        }
+        expectTokens(c.opus, c.fable, c.name);
+    }
+}
+
+// Opus and Fable output of a history counted apart from the monitor, with QJsonDocument: per
+// reply its highest count, lines without an id each.
+std::pair<double, double> independentCount(const QByteArray& history) {
+    std::map<QString, std::pair<bool, double>> replies;  // by id: Fable?, highest
+    double sums[2] = {0, 0};                             // Opus, Fable
+    for (const QByteArray& line : history.split('\n')) {
+        const QJsonObject message = QJsonDocument::fromJson(line).object()[u"message"].toObject();
+        const QString model = message[u"model"].toString();
+        const QJsonValue tokens = message[u"usage"].toObject()[u"output_tokens"];
+        const bool fable = model.contains(u"fable");
+        if (!tokens.isDouble() || (!fable && !model.contains(u"opus"))) {
+            continue;
+        }
+        const QString id = message[u"id"].toString();
+        if (id.isEmpty()) {
+            sums[fable] += tokens.toDouble();
+        } else {
+            auto& [isFable, highest] = replies[id];
+            isFable = fable;
+            highest = std::max(highest, tokens.toDouble());
+        }
+    }
+    for (const auto& [id, reply] : replies) {
+        sums[reply.first] += reply.second;
+    }
+    return {sums[0], sums[1]};
+}
+
+// A history shaped as Claude Code writes it, a session's and two subagents', appended in pieces
+// cut at line ends over several ticks (so replies straddle ticks) while the clock stands still:
+// the rates are exactly those of the independent count.
+TEST_F(ActivityMonitorTest, AGeneratedHistoryGivesTheRatesOfAnIndependentCount) {
+    using bench::TranscriptKind;
+    const std::pair<QString, QByteArray> files[] = {
+        {kFile, bench::generatedTranscript(1 << 20)},
+        {"p/a/subagents/agent-1.jsonl",
+         bench::generatedTranscript(1 << 20, TranscriptKind::Subagent, 1)},
+        {"p/a/subagents/agent-2.jsonl",
+         bench::generatedTranscript(1 << 20, TranscriptKind::Subagent, 2)},
+    };
+    double opus = 0;
+    double fable = 0;
+    for (const auto& [relative, history] : files) {
+        write(relative, "");
+        const auto [o, f] = independentCount(history);
+        opus += o;
+        fable += f;
+    }
+    ASSERT_GT(opus * fable, 0);
+    tick();
+    constexpr int kPieces = 7;
+    for (int piece = 1; piece <= kPieces; ++piece) {
+        for (const auto& [relative, history] : files) {
+            const qsizetype from =
+                history.lastIndexOf('\n', history.size() * (piece - 1) / kPieces) + 1;
+            const qsizetype to =
+                history.lastIndexOf('\n', history.size() * piece / kPieces - 1) + 1;
+            append(relative, history.sliced(from, to - from));
+        }
+        tick();
+    }
+    expectTokens(opus, fable, "the independent count");
 }
 
 // Writes through a linked transcript are noticed, and a file reached twice (the project folder
@@ -343,7 +468,7 @@ TEST_F(ActivityMonitorTest, ABurstLeavesNoMemoryBehind) {
 TEST_F(ActivityMonitorTest, DestructionWhileATickRunsWaitsForItAndPublishesNothingMore) {
     std::atomic<bool> running = false;
     std::atomic<bool> held = true;
-    auto monitor = std::make_unique<ActivityMonitor>(root_, [&] {
+    auto monitor = std::make_unique<ActivityMonitor>(QStringList{root_}, [&] {
         running = true;
         while (held) {
             std::this_thread::yield();
@@ -370,7 +495,7 @@ TEST_F(ActivityMonitorTest, DestructionWhileATickRunsWaitsForItAndPublishesNothi
 
 // The only test on the real timer and clock.
 TEST_F(ActivityMonitorTest, StartPublishesAtOnceThenEveryTwoSeconds) {
-    ActivityMonitor monitor(root_, systemNow);
+    ActivityMonitor monitor({root_}, systemNow);
     QElapsedTimer elapsed;
     std::vector<qint64> publishedAt;
     monitor.onUpdate = [&] { publishedAt.push_back(elapsed.elapsed()); };

@@ -14,11 +14,11 @@ QByteArray usageLine(const QByteArray& model, const QByteArray& tokens) {
            R"(","usage":{"input_tokens":3,"output_tokens":)" + tokens + "}}}";
 }
 
-constexpr LineUsage opus(double tokens) {
-    return {false, tokens};
+LineUsage opus(double tokens, std::string id = {}) {
+    return {false, tokens, std::move(id)};
 }
-constexpr LineUsage fable(double tokens) {
-    return {true, tokens};
+LineUsage fable(double tokens) {
+    return {true, tokens, {}};
 }
 
 void expectUsage(const QByteArray& line, const std::optional<LineUsage>& expected) {
@@ -27,6 +27,7 @@ void expectUsage(const QByteArray& line, const std::optional<LineUsage>& expecte
     if (expected) {
         EXPECT_EQ(actual->isFable, expected->isFable) << line.toStdString();
         EXPECT_EQ(actual->tokens, expected->tokens) << line.toStdString();
+        EXPECT_EQ(actual->messageId, expected->messageId) << line.toStdString();
     }
 }
 
@@ -84,6 +85,13 @@ TEST(LineUsageTest, NeedsEveryMemberWithItsType) {
         {R"({"message":{"model":"opus","model":1,"usage":{"output_tokens":3}}})", std::nullopt},
         {R"({"message":{"model":"opus","usage":{"output_tokens":5,"output_tokens":7}}})", opus(7)},
         {R"({"message":{"model":"opus","usage":{"output_tokens":5},"usage":{}}})", std::nullopt},
+        // The reply's id, when it is a string: decoded, the last one counting.
+        {R"({"message":{"id":"msg_01Ab","model":"opus","usage":{"output_tokens":1}}})",
+         opus(1, "msg_01Ab")},
+        {R"({"message":{"id":"msg_\u00e9\"","model":"opus","usage":{"output_tokens":1}}})",
+         opus(1, "msg_\xC3\xA9\"")},
+        {R"({"message":{"id":"a","id":7,"model":"opus","usage":{"output_tokens":1}}})", opus(1)},
+        {R"({"id":"x","message":{"model":"opus","usage":{"output_tokens":1},"id":""}})", opus(1)},
     };
     for (const auto& c : cases) {
         expectUsage(c.line, c.usage);

@@ -35,7 +35,8 @@ TEST(TranscriptChunkTest, SumsTheQualifyingLines) {
         {opus1 + "\n" + opus3 + "\n\xE3\x80", 4},
     };
     for (const auto& c : cases) {
-        const TokenSums sums = chunkTokens(c.chunk);
+        ReplyLedger replies;
+        const TokenSums sums = chunkTokens(c.chunk, replies);
         EXPECT_EQ(sums.opus, c.opus) << c.chunk.toStdString();
         EXPECT_EQ(sums.fable, c.fable) << c.chunk.toStdString();
     }
@@ -72,8 +73,9 @@ TEST(TranscriptChunkTest, CountsALineOnlyWhenItIsUtf8) {
                                         clean.chopped(1) + ',' + pad + '}'};
             for (const QByteArray& line : lines) {
                 SCOPED_TRACE(line.toHex().toStdString());
-                EXPECT_EQ(chunkTokens(line).opus, c.valid ? 1 : 0);
-                EXPECT_EQ(chunkTokens(QByteArray(clean + "\n" + line + "\n" + clean)).opus,
+                ReplyLedger replies;
+                EXPECT_EQ(chunkTokens(line, replies).opus, c.valid ? 1 : 0);
+                EXPECT_EQ(chunkTokens(QByteArray(clean + "\n" + line + "\n" + clean), replies).opus,
                           c.valid ? 3 : 2);
             }
         }

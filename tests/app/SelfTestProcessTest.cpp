@@ -33,7 +33,8 @@ class SelfTestProcessTest : public testing::Test {
                           10000);
     }
     void signIn() const {
-        ASSERT_TRUE(writeCredentialFile(home_.path(), credentialJson("token-for-selftest")));
+        ASSERT_TRUE(writeCredentialFile(home_.file(QStringLiteral(".claude")),
+                                        credentialJson("token-for-selftest")));
     }
     [[nodiscard]] QString file(const QString& name) const { return home_.file(name); }
 
@@ -120,7 +121,8 @@ TEST_F(SelfTestProcessTest, WithoutACredentialDrawsWhereThePathSays) {
     for (const auto& c : cases) {
         const RunResult result = selfTest({QString::fromUtf8(c.path)});
         EXPECT_EQ(result.exitCode, c.exitCode) << c.path;
-        EXPECT_EQ(result.out, lines({"잔량 실패 — 키체인에서 토큰을 못 읽음", c.last})) << c.path;
+        EXPECT_EQ(result.out, lines({"잔량 실패 — 자격 증명 파일에서 토큰을 못 읽음", c.last}))
+            << c.path;
         EXPECT_EQ(result.err, "") << c.path;
     }
     EXPECT_TRUE(server_.requests().isEmpty());

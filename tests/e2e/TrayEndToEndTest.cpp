@@ -29,22 +29,31 @@ const QByteArray twoBuckets = R"({
     "seven_day": {"utilization": 12.5, "resets_at": "2026-12-10T03:30:00+00:00"},
     "seven_day_opus": null, "extra_usage": {"is_enabled": false}})";
 
-const QByteArray opusLine =
-    R"({"type":"assistant","message":{"model":"claude-opus-4-1","usage":{"output_tokens":400}}})"
-    "\n";
+// One content block of a reply as Claude Code writes it, a line each.
+QByteArray replyLine(const char* id, int outputTokens) {
+    return R"({"parentUuid":null,"isSidechain":false,"type":"assistant","message":{"id":")" +
+           QByteArray(id) +
+           R"(","type":"message","role":"assistant","model":"claude-opus-4-1","content":[],)"
+           R"("usage":{"input_tokens":3,"output_tokens":)" +
+           QByteArray::number(outputTokens) + R"(,"service_tier":"standard"}},"uuid":"u1"})" + '\n';
+}
 
 // The real program as the desktop runs it: a private session bus on which the test plays the
-// tray host, a fake usage service, and a home folder holding a credential and a transcript.
+// tray host, a fake usage service, and a home folder holding a credential and transcripts where
+// Claude Code keeps them when CLAUDE_CONFIG_DIR names its configuration folder: a session's and
+// its subagent's there, and an older version's in ~/.config/claude.
 class TrayEndToEndTest : public testing::Test {
   protected:
     void SetUp() override {
         ASSERT_FALSE(bus_.address().isEmpty()) << "no dbus-daemon";
         ASSERT_TRUE(server_.isListening()) << "port " << usagePort;
         server_.script({ScriptedAnswer::ok(twoBuckets)});
-        ASSERT_TRUE(writeCredentialFile(home_.path(),
+        ASSERT_TRUE(writeCredentialFile(configFolder(),
                                         credentialJson(QStringLiteral("sk-ant-oat01-e2e token"))));
-        ASSERT_TRUE(QDir().mkpath(QFileInfo(transcript()).path()));
-        appendToTranscript("{\"type\":\"user\"}\n");
+        for (const QString& transcript : transcripts()) {
+            ASSERT_TRUE(QDir().mkpath(QFileInfo(transcript).path()));
+            appendTo(transcript, "{\"type\":\"user\"}\n");
+        }
     }
 
     void TearDown() override {
@@ -54,11 +63,18 @@ class TrayEndToEndTest : public testing::Test {
         }
     }
 
-    [[nodiscard]] QString transcript() const {
-        return home_.file(QStringLiteral(".claude/projects/-home-kim-work/session.jsonl"));
+    [[nodiscard]] QString configFolder() const {
+        return home_.file(QStringLiteral("claude-config"));
     }
-    void appendToTranscript(const QByteArray& bytes) const {
-        QFile file(transcript());
+    // A session's, its subagent's, and one in the folder older versions wrote to.
+    [[nodiscard]] QStringList transcripts() const {
+        return {
+            configFolder() + QStringLiteral("/projects/-home-kim-work/s1.jsonl"),
+            configFolder() + QStringLiteral("/projects/-home-kim-work/s1/subagents/agent-a.jsonl"),
+            home_.file(QStringLiteral(".config/claude/projects/-home-kim-old/s0.jsonl"))};
+    }
+    static void appendTo(const QString& transcript, const QByteArray& bytes) {
+        QFile file(transcript);
         ASSERT_TRUE(file.open(QIODevice::Append));
         file.write(bytes);
     }
@@ -67,6 +83,7 @@ class TrayEndToEndTest : public testing::Test {
         QProcessEnvironment environment = home_.environment();
         environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus_.address());
         environment.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
+        environment.insert(QStringLiteral("CLAUDE_CONFIG_DIR"), configFolder());
         app_.setProcessEnvironment(environment);
         app_.setWorkingDirectory(home_.path());
         app_.start(brimletBinary(), arguments);
@@ -198,11 +215,15 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     EXPECT_EQ(item.newIconCount(), icons);
     EXPECT_EQ(item.layoutUpdates().size(), updates);
 
-    // Claude Code writes a reply: the host is told, and its next GetLayout has the new line; the
-    // dot pulses. Rates keep moving, but the layout is announced at most once a second.
-    // GNOME's extension re-reads only the layout's structure: the new label must come with
+    // Claude Code writes replies, each one content block a line: the session's repeats its usage,
+    // the subagent's grows from a placeholder, and the older folder's is one line. Each counted
+    // once, 400 tokens in all. The host is told, and its next GetLayout has the new line; the dot
+    // pulses. Rates keep moving, but the layout is announced at most once a second. GNOME's
+    // extension re-reads only the layout's structure: the new label must come with
     // ItemsPropertiesUpdated.
-    appendToTranscript(opusLine);
+    appendTo(transcripts()[0], replyLine("msg_01a", 200).repeated(3));
+    appendTo(transcripts()[1], replyLine("msg_01b", 1) + replyLine("msg_01b", 100));
+    appendTo(transcripts()[2], replyLine("msg_01c", 100));
     ASSERT_TRUE(waitUntil([&] { return item.layoutUpdates().size() > updates; }, 5s));
     const QString working = QStringLiteral("작동 중 — Opus 20 tok/s");
     EXPECT_TRUE(item.menu().labels.contains(working));
@@ -242,12 +263,20 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     EXPECT_EQ(app_.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(app_.exitCode(), 0);
     EXPECT_EQ(app_.readAllStandardOutput(), "");
-    // --debug: one placement dump, two seconds after the start. A StatusNotifierItem never
-    // learns its window or screen: zero rectangles.
-    EXPECT_EQ(app_.readAllStandardError(),
-              "[debug] length=41.0 visible=true\n"
-              "[debug] window=(0.0, 0.0, 0.0, 0.0)\n"
-              "[debug] screen=(0.0, 0.0, 0.0, 0.0)\n");
+    // --debug: where the data is looked for, at once, then one placement dump, two seconds after
+    // the start. A StatusNotifierItem never learns its window or screen: zero rectangles.
+    EXPECT_EQ(QString::fromUtf8(app_.readAllStandardError()),
+              "[debug] credential=" + configFolder() +
+                  "/.credentials.json\n"
+                  "[debug] transcripts=" +
+                  configFolder() +
+                  "/projects\n"
+                  "[debug] transcripts=" +
+                  home_.file(".config/claude/projects") +
+                  "\n"
+                  "[debug] length=41.0 visible=true\n"
+                  "[debug] window=(0.0, 0.0, 0.0, 0.0)\n"
+                  "[debug] screen=(0.0, 0.0, 0.0, 0.0)\n");
 }
 
 }  // namespace

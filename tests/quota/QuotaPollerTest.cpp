@@ -46,7 +46,8 @@ class QuotaPollerTest : public ::testing::Test {
     ~QuotaPollerTest() override { qputenv("HOME", savedHome_); }
 
     void giveToken() {
-        ASSERT_TRUE(test::writeCredentialFile(home_.path(), test::credentialJson(token)));
+        ASSERT_TRUE(test::writeCredentialFile(home_.filePath(QStringLiteral(".claude")),
+                                              test::credentialJson(token)));
     }
     [[nodiscard]] std::unique_ptr<QuotaPoller> makePoller(
         std::chrono::milliseconds idle = 10s, std::chrono::milliseconds deadline = 10s) {
@@ -144,7 +145,7 @@ TEST_F(QuotaPollerTest, WithoutATokenNothingIsSentAndTheNextPollReadsItAgain) {
     // The failure is known before start returns: no request, no waiting.
     EXPECT_EQ(updates_, 1);
     ++expectedUpdates_;
-    EXPECT_EQ(poller->lastError(), QStringLiteral("키체인에서 토큰을 못 읽음"));
+    EXPECT_EQ(poller->lastError(), QStringLiteral("자격 증명 파일에서 토큰을 못 읽음"));
     EXPECT_EQ(pendingWait(*poller), 360s);
     giveToken();
     ASSERT_TRUE(timerPollFinished(*poller));

@@ -12,6 +12,7 @@ QProcessEnvironment TempHome::environment() const {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("HOME"), path());
     environment.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    environment.remove(QStringLiteral("CLAUDE_CONFIG_DIR"));
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), path());
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),

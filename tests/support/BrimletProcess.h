@@ -17,8 +17,8 @@ class TempHome {
     [[nodiscard]] QString file(const QString& relative) const {
         return dir_.path() + u'/' + relative;
     }
-    // The test process's environment with HOME pointing here, no XDG_CONFIG_HOME, the offscreen
-    // platform and no reachable session bus.
+    // The test process's environment with HOME pointing here, no XDG_CONFIG_HOME nor
+    // CLAUDE_CONFIG_DIR, the offscreen platform and no reachable session bus.
     [[nodiscard]] QProcessEnvironment environment() const;
 
   private:

@@ -10,11 +10,11 @@ QByteArray credentialJson(const QString& accessToken) {
            R"(", "refreshToken": "refresh-not-used", "expiresAt": 1775890800000}})";
 }
 
-bool writeCredentialFile(const QString& home, const QByteArray& content) {
-    if (!QDir(home).mkpath(QStringLiteral(".claude"))) {
+bool writeCredentialFile(const QString& configFolder, const QByteArray& content) {
+    if (!QDir().mkpath(configFolder)) {
         return false;
     }
-    QFile file(home + QStringLiteral("/.claude/.credentials.json"));
+    QFile file(configFolder + QStringLiteral("/.credentials.json"));
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
            file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
            file.write(content) == content.size();

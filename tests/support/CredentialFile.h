@@ -8,8 +8,8 @@ namespace brimlet::test {
 // The outside tool's credential JSON holding this access token, which must need no JSON escape.
 [[nodiscard]] QByteArray credentialJson(const QString& accessToken);
 
-// Writes content to <home>/.claude/.credentials.json with mode 0600, as the outside tool does;
-// false when it could not be written.
-[[nodiscard]] bool writeCredentialFile(const QString& home, const QByteArray& content);
+// Writes content to .credentials.json in the outside tool's configuration folder (made when
+// missing) with mode 0600, as the tool does; false when it could not be written.
+[[nodiscard]] bool writeCredentialFile(const QString& configFolder, const QByteArray& content);
 
 }  // namespace brimlet::test
