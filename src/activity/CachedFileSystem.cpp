@@ -33,10 +33,13 @@ bool CachedFileSystem::refresh() {
         return false;
     }
     const std::optional<FileIdentity> rootIdentity = folderIdentity(root_);
-    if (!rootIdentity || rootIdentity != rootIdentity_) {
+    if (rootIdentity != rootIdentity_) {
         restartWatching();  // root is gone or is another folder now: old notices say nothing
         rootIdentity_ = rootIdentity;
         return true;
+    }
+    if (!rootIdentity) {
+        return false;  // still missing, as most users' second folder is: nothing to sweep for
     }
     const ChangeWatch::Notices notices = watch_->collect();
     if (notices.lost) {

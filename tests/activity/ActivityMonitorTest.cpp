@@ -56,9 +56,11 @@ class ActivityMonitorTest : public ::testing::Test {
         restartMonitor();
     }
 
+    // Beside a second folder that does not exist, as ~/.config/claude/projects for most users.
     void restartMonitor() {
-        monitor_ = std::make_unique<ActivityMonitor>(QStringList{root_}, clock_.clock(),
-                                                     useChangeNotices_);
+        monitor_ = std::make_unique<ActivityMonitor>(
+            QStringList{root_, dir_.filePath(QStringLiteral("no-second-root"))}, clock_.clock(),
+            useChangeNotices_);
         monitor_->onUpdate = [this] { ++publications_; };
     }
 
