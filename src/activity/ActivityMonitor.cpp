@@ -72,23 +72,26 @@ void ActivityMonitor::tick() {
     // would only repeat its work and publish stale rates late. What a tick reads of each file is
     // bounded, so a tick is skipped only when the file system itself stalls; the running tick
     // publishes then.
-    if (tickPending_) {
+    if (tickPending_.exchange(true)) {
         return;
     }
-    tickPending_ = true;
     // `this` stays valid for the task: the destructor drops queued tasks and waits for a running
     // one before any member goes.
     queue_->async([this] {
         scan();
         const Signal latest = rate();
-        // Posted to this object, so Qt discards it if the monitor is destroyed before it runs.
-        QMetaObject::invokeMethod(
-            this, [this, latest] { publish(latest); }, Qt::QueuedConnection);
+        const bool changed = latest != published_;
+        published_ = latest;
+        tickPending_ = false;
+        if (changed) {
+            // Posted to this object, so Qt discards it if the monitor is destroyed before it runs.
+            QMetaObject::invokeMethod(
+                this, [this, latest] { publish(latest); }, Qt::QueuedConnection);
+        }
     });
 }
 
 void ActivityMonitor::publish(Signal latest) {
-    tickPending_ = false;
     signal_ = latest;
     if (onUpdate) {
         onUpdate();

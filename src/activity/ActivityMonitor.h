@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -55,10 +56,11 @@ class ActivityMonitor : public QObject {
     // Starts the 2-second tick and runs the first one at once. Call after setting onUpdate.
     void start();
 
-    // The rates last published; both 0 until the first tick has been published.
+    // The rates last published; both 0 until a tick has found them otherwise.
     [[nodiscard]] Signal signal() const { return signal_; }
 
-    // Called on the main thread after every publication, whether or not the rates changed.
+    // Called on the main thread after each publication: after a tick that changed the rates.
+    // Ticks that change nothing publish nothing, so that an idle program sleeps between them.
     std::function<void()> onUpdate;
 
   private:
@@ -113,7 +115,9 @@ class ActivityMonitor : public QObject {
     // Main thread.
     Signal signal_;
     QTimer* timer_ = nullptr;
-    bool tickPending_ = false;  // from a tick's submission to its publication
+    // From a tick's submission until the worker has done it; set on the main thread, cleared on
+    // the worker.
+    std::atomic<bool> tickPending_ = false;
 
     // Worker. Paths are the file system's own bytes, so no file name is lost to re-encoding.
     const Clock clock_;
@@ -124,6 +128,7 @@ class ActivityMonitor : public QObject {
     FilePaths active_;     // modified at most 120 s before the last sweep
     QDateTime lastSweep_;  // invalid, the distant past, until the first sweep
     std::vector<TokenEvent> events_;
+    Signal published_;     // the rates last handed to the main thread
     ReplyLedger replies_;  // across all files: a reply is counted once wherever its lines stand
 
     // Last, so that it goes first: its worker uses everything above.

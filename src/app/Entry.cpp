@@ -14,6 +14,7 @@
 #include "base/ConsoleOutput.h"
 #include "login/LoginItem.h"
 #include "ui/AppDelegate.h"
+#include "ui/PulseCadence.h"
 
 namespace brimlet {
 namespace {
@@ -74,7 +75,7 @@ int runMenuBar(char* programName, bool debug) {
         return 0;
     }
     QApplication::setQuitOnLastWindowClosed(false);
-    AppDelegate delegate(appVersion, debug, createStatusItem);
+    AppDelegate delegate(appVersion, debug, createStatusItem, platformPulseCadence());
     // The delegate hears about the finished launch from inside the running event loop, once.
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
     return QApplication::exec();

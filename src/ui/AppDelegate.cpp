@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimeZone>
+#include <algorithm>
 #include <chrono>
 
 #include "base/ClaudeFolders.h"
@@ -20,7 +21,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto animationStep = 83ms;  // about twelve steps a second
 constexpr qint64 staleAfterMs = 450'000;
 constexpr auto placementDelay = 2s;
 
@@ -32,8 +32,12 @@ QString rectangle(const QRectF& r) {
 
 }  // namespace
 
-AppDelegate::AppDelegate(QString version, bool debug, StatusItemFactory makeStatusItem)
-    : version_(std::move(version)), debug_(debug), makeStatusItem_(std::move(makeStatusItem)) {}
+AppDelegate::AppDelegate(QString version, bool debug, StatusItemFactory makeStatusItem,
+                         PulseCadence cadence)
+    : version_(std::move(version)),
+      debug_(debug),
+      makeStatusItem_(std::move(makeStatusItem)),
+      gauge_(systemNow, cadence) {}
 
 AppDelegate::~AppDelegate() = default;
 
@@ -60,8 +64,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     poller_.start();
     activity_.start();
     animTimer_.setTimerType(Qt::PreciseTimer);
+    animTimer_.setInterval(gauge_.cadence().step);
     connect(&animTimer_, &QTimer::timeout, this, &AppDelegate::animate);
-    animTimer_.start(animationStep);
+    staleTimer_.setSingleShot(true);
+    connect(&staleTimer_, &QTimer::timeout, this, &AppDelegate::render);
     render();
     if (debug_) {
         dumpDataSources();
@@ -77,14 +83,41 @@ void AppDelegate::render() {
         statusItem_->setGauge(gauge_.face());
         statusItem_->menuMayHaveChanged();
     }
+    scheduleAnimation();
+    scheduleStaleness();
 }
 
-// Runs twelve times a second for the life of the program, so it costs one advance() while idle;
-// the item draws only when the dots change. The menu's rows never change here.
+// Steps the pulse while a dot is lit; the item draws only when the picture changes. The menu's
+// rows never change here.
 void AppDelegate::animate() {
     if (gauge_.advance() && statusItem_) {
         statusItem_->setGauge(gauge_.face());
     }
+    scheduleAnimation();
+}
+
+// The timer runs while a dot is lit, and on for the one step that puts the pulse back at rest
+// once none is: idle, the program wakes only for its 2-second look at the transcripts.
+void AppDelegate::scheduleAnimation() {
+    const bool lit = isActiveRate(gauge_.activity.opusRate) ||
+                     isActiveRate(gauge_.activity.fableRate) || gauge_.phase() != 0;
+    if (!lit) {
+        animTimer_.stop();
+    } else if (!animTimer_.isActive()) {
+        animTimer_.start();
+    }
+}
+
+// The bars fade 450 s after the last good poll; without a poll in between (the back-off waits
+// up to 15 minutes) nothing else would redraw them then.
+void AppDelegate::scheduleStaleness() {
+    const std::optional<QDateTime> lastSuccess = poller_.lastSuccess();
+    if (!lastSuccess || gauge_.stale) {
+        staleTimer_.stop();
+        return;
+    }
+    const qint64 untilStale = staleAfterMs + 1 - lastSuccess->msecsTo(systemNow());
+    staleTimer_.start(static_cast<int>(std::clamp<qint64>(untilStale, 0, staleAfterMs + 1)));
 }
 
 MenuItems AppDelegate::menuNeedsUpdate() const {

@@ -22,8 +22,10 @@ class AppDelegate : public QObject {
   public:
     // Creates the sources and the renderer; starts nothing. `version` is shown at the foot of the
     // menu; `debug` asks for one placement dump on standard error after launching;
-    // `makeStatusItem` makes the platform's status item at launch.
-    AppDelegate(QString version, bool debug, StatusItemFactory makeStatusItem);
+    // `makeStatusItem` makes the platform's status item at launch, whose dots pulse as `cadence`
+    // says.
+    AppDelegate(QString version, bool debug, StatusItemFactory makeStatusItem,
+                PulseCadence cadence);
     ~AppDelegate() override;
 
     // Called once, from the running event loop, when launching is done.
@@ -36,6 +38,8 @@ class AppDelegate : public QObject {
   private:
     void render();
     void animate();
+    void scheduleAnimation();
+    void scheduleStaleness();
     [[nodiscard]] MenuItems menuNeedsUpdate() const;
     void perform(MenuAction action);
     void refresh();
@@ -50,7 +54,8 @@ class AppDelegate : public QObject {
     GaugeRenderer gauge_;
     QuotaPoller poller_;
     ActivityMonitor activity_;
-    QTimer animTimer_;
+    QTimer animTimer_;   // runs only while a dot pulses: an idle gauge wakes nobody
+    QTimer staleTimer_;  // the moment the quota turns stale, when no poll comes before it
 };
 
 }  // namespace brimlet

@@ -22,15 +22,11 @@ double usedShare(double usedPercent) {
 
 }  // namespace
 
-GaugeRenderer::GaugeRenderer(Clock clock) : clock_(std::move(clock)), lastTick_(clock_()) {}
+GaugeRenderer::GaugeRenderer(Clock clock, PulseCadence cadence)
+    : clock_(std::move(clock)), cadence_(cadence), lastTick_(clock_()) {}
 
 double GaugeRenderer::fillWidth(double usedPercent) {
     return fillLength(usedShare(usedPercent), gaugeW, 1);
-}
-
-double GaugeRenderer::pulsePeriod(double rate) {
-    constexpr double fastest = 0.25;
-    return rate > 60 ? fastest : std::max(fastest, 0.9 - 0.65 * rate / 60);
 }
 
 bool GaugeRenderer::advance() {
@@ -40,7 +36,7 @@ bool GaugeRenderer::advance() {
     lastTick_ = now;
     const double rate = std::max(activity.opusRate, activity.fableRate);
     if (isActiveRate(rate)) {
-        phase_ += dt / pulsePeriod(rate);
+        phase_ += dt / cadence_.period(rate);
         if (phase_ > 2) {
             phase_ -= 2;
         }
@@ -59,7 +55,14 @@ GaugeFace GaugeRenderer::face() const {
     face.stale = stale;
     face.lit = {isActiveRate(activity.opusRate), isActiveRate(activity.fableRate)};
     if (face.lit[0] || face.lit[1]) {
-        face.pulseAlpha = 0.35 + 0.65 * std::abs(std::sin(std::numbers::pi * phase_));
+        // How far the dot is from dim to bright; where the cadence allows only a few opacities,
+        // the nearest, so that steps between two of them show the same picture.
+        double lift = std::abs(std::sin(std::numbers::pi * phase_));
+        if (cadence_.opacities > 1) {
+            const double steps = cadence_.opacities - 1;
+            lift = std::round(lift * steps) / steps;
+        }
+        face.pulseAlpha = 0.35 + 0.65 * lift;
     }
     return face;
 }

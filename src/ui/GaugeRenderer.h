@@ -8,6 +8,7 @@
 #include "base/Clock.h"
 #include "quota/Bucket.h"
 #include "ui/GaugeFace.h"
+#include "ui/PulseCadence.h"
 
 class QPainter;
 
@@ -17,7 +18,7 @@ namespace brimlet {
 // two activity dots, Opus above Fable, that pulse while output tokens flow. Main thread only.
 class GaugeRenderer {
   public:
-    explicit GaugeRenderer(Clock clock = systemNow);
+    explicit GaugeRenderer(Clock clock = systemNow, PulseCadence cadence = PulseCadence::smooth());
 
     // Inputs, copied in by the owner; setting them draws nothing.
     QList<Bucket> buckets;  // the first three are drawn, top to bottom
@@ -50,6 +51,7 @@ class GaugeRenderer {
     void draw(QPainter& painter) const;
 
     [[nodiscard]] double phase() const { return phase_; }
+    [[nodiscard]] const PulseCadence& cadence() const { return cadence_; }
 
     // What the picture shows now; equal faces draw equal pictures.
     [[nodiscard]] GaugeFace face() const;
@@ -58,11 +60,10 @@ class GaugeRenderer {
 
     // Width of row i's fill for a used percentage; 0 means no fill.
     [[nodiscard]] static double fillWidth(double usedPercent);
-    // Seconds per bright-dark cycle of a lit dot for the larger of the two rates.
-    [[nodiscard]] static double pulsePeriod(double rate);
 
   private:
     Clock clock_;
+    PulseCadence cadence_;
     double phase_ = 0;  // in [0, 2] while active, 0 while idle
     QDateTime lastTick_;
 };

@@ -14,11 +14,16 @@ class ActivityMonitorProbe {
     // One tick as the timer runs it, without waiting for it.
     static void tick(ActivityMonitor& monitor) { monitor.tick(); }
 
-    // One tick as the timer runs it; returns once its Signal has been published (and onUpdate
-    // called). The marker queued behind the tick is posted to the main thread after the tick's
-    // publication, and posted calls arrive in order, so the marker comes second.
+    // One tick as the timer runs it; returns once it is done and its Signal, if it changed, has
+    // been published (and onUpdate called).
     static void tickAndWait(ActivityMonitor& monitor) {
         monitor.tick();
+        drain(monitor);
+    }
+
+    // Returns once every tick asked for so far is done. The marker queued behind them is posted to
+    // the main thread after their publications, and posted calls arrive in order.
+    static void drain(ActivityMonitor& monitor) {
         QEventLoop loop;
         monitor.queue_->async([&monitor, &loop] {
             QMetaObject::invokeMethod(

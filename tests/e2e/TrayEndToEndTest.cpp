@@ -106,6 +106,21 @@ class TrayEndToEndTest : public testing::Test {
     QProcess app_;
 };
 
+// How often a process woke: the voluntary context switches of all its threads.
+qint64 wakeUps(qint64 pid) {
+    qint64 total = 0;
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    for (const QString& task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile status(tasks + u'/' + task + QStringLiteral("/status"));
+        if (status.open(QIODevice::ReadOnly)) {
+            const QByteArray text = status.readAll();
+            const qsizetype at = text.indexOf("\nvoluntary_ctxt_switches:");
+            total += text.mid(at + 26, text.indexOf('\n', at + 1) - at - 26).trimmed().toLongLong();
+        }
+    }
+    return total;
+}
+
 // Some hosts read every property and fail on a missing one, so the unused ones are there, empty.
 void expectPropertiesHostsRead(StatusItemClient& item) {
     const QVariantMap expected{{"Id", "com.zorvan.brimlet"},
@@ -208,12 +223,15 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     EXPECT_EQ(item.itemProperty("IconAccessibleDesc"), toolTip.text);
     expectGroupCallsAndErrors(item, item.menu().idOf("지금 새로고침"), item.menu().idOf("대기 중"));
 
-    // Idle, with the activity source reporting every 2 s: neither the icon nor the menu changes.
+    // Idle, with the activity source looking every 2 s: neither the icon nor the menu changes, and
+    // the program sleeps (no animation timer): a few wake-ups in 2.5 s, not twelve a second.
     const int icons = item.newIconCount();
     const auto updates = item.layoutUpdates().size();
+    const qint64 woken = wakeUps(app_.processId());
     (void)waitUntil([] { return false; }, 2500ms);
     EXPECT_EQ(item.newIconCount(), icons);
     EXPECT_EQ(item.layoutUpdates().size(), updates);
+    EXPECT_LT(wakeUps(app_.processId()) - woken, 8);
 
     // Claude Code writes replies, each one content block a line: the session's repeats its usage,
     // the subagent's grows from a placeholder, and the older folder's is one line. Each counted

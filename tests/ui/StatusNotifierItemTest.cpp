@@ -2,12 +2,15 @@
 
 #include <QApplication>
 #include <QWidget>
+#include <set>
 
 #include "support/FakeStatusWatcher.h"
 #include "support/PrivateBus.h"
 #include "support/QtPrinters.h"
 #include "support/StatusItemClient.h"
 #include "support/WaitUntil.h"
+#include "ui/GaugeRenderer.h"
+#include "ui/PulseCadence.h"
 #include "ui/SampleMenu.h"
 #include "ui/sni/LinuxStatusItem.h"
 #include "ui/sni/StatusNotifierItem.h"
@@ -93,6 +96,37 @@ TEST_F(StatusNotifierItemBus, ReadsTheRecordsOnceForARootNamedManyTimes) {
     ASSERT_TRUE(shown);
     EXPECT_EQ(qdbus_cast<QList<int>>(shown->arguments().value(0)), QList<int>());  // unchanged
     EXPECT_EQ(reads, 2);
+}
+
+// Claude Code writing fast (the fastest pulse), stepped as the tray's cadence steps it over six
+// seconds: a host is told of a new picture only when the picture changed, about twice a second,
+// and the lit dot still swings from dim to bright every cycle.
+TEST_F(StatusNotifierItemBus, AnnouncesAPictureOnlyWhenThePulseChangesIt) {
+    ASSERT_TRUE(watcher.start());
+    StatusNotifierItem item(41, itemConnection);
+    test::StatusItemClient host(hostConnection, itemConnection.baseService());
+    ASSERT_TRUE(test::waitUntil([&] { return item.isRegistered(); }));
+    QDateTime now = QDateTime::currentDateTimeUtc();
+    GaugeRenderer gauge([&now] { return now; }, platformPulseCadence());
+    gauge.activity = {300, 0};
+    std::set<double> opacities;
+    int changes = 0;
+    std::optional<GaugeFace> last;
+    for (auto elapsed = 0ms; elapsed < 6s; elapsed += gauge.cadence().step) {
+        now = now.addMSecs(gauge.cadence().step.count());
+        (void)gauge.advance();
+        const GaugeFace face = gauge.face();
+        changes += face != last ? 1 : 0;
+        last = face;
+        opacities.insert(face.pulseAlpha);
+        item.setGauge(face);
+    }
+    EXPECT_TRUE(test::waitUntil([&] { return host.newIconCount() == changes; }));
+    (void)test::waitUntil([] { return false; }, 200ms);  // none more
+    EXPECT_EQ(host.newIconCount(), changes);
+    EXPECT_LE(changes, 6 * 3);
+    EXPECT_EQ(*opacities.begin(), 0.35);
+    EXPECT_EQ(*opacities.rbegin(), 1);
 }
 
 // On X11 without a watcher, Qt's tray icon stands in (shown as soon as it has a picture); a

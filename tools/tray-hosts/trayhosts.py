@@ -3,10 +3,14 @@
 
     trayhosts.py ci BRIMLET     the CI check: xfce4-panel under Xvfb (exit 0 pass, 1 fail, 77
                                 skip when the host cannot run and BRIMLET_REQUIRE_HOSTS is unset)
-    trayhosts.py table BRIMLET OUT [HOST…] [--cpu]
+    trayhosts.py table BRIMLET OUT [HOST…] [--cpu] [--before DIR]
                                 the hosts (xfce lxqt plasma gnome waybar trayer i3bar; all by
                                 default): cropped screenshots, hosts.json and README.md in OUT;
-                                --cpu adds 30 s idle and 30 s pulsing CPU figures
+                                --cpu adds 30 s idle and 30 s pulsing CPU figures of the
+                                program, the host, the session bus and the display server,
+                                NewIcon signals a second, and ten shots of the pulsing dot;
+                                --before names an earlier table (another build's) whose CPU
+                                figures are shown beside these
 
 BRIMLET is a build whose usage endpoint is http://127.0.0.1:47613 (the test build); a fake usage
 service answers there, inside a network namespace of the run's own, so runs never collide with
@@ -34,8 +38,10 @@ USAGE = {"limits": [
     {"kind": "weekly_scoped", "percent": 20.0, "resets_at": "2026-12-10T03:30:00+00:00",
      "scope": {"model": {"display_name": "Opus"}}},
 ]}
+# Claude Code at work, as the pulse is measured: a 300-token Opus reply every second.
 OPUS_LINE = json.dumps({"type": "assistant", "message": {
-    "model": "claude-opus-4-1", "usage": {"output_tokens": 400}}}) + "\n"
+    "model": "claude-opus-4-1", "usage": {"output_tokens": 300}}}) + "\n"
+PULSE_SECONDS = 1.0
 CONVERT = "/usr/bin/convert"  # ImageMagick's own, not a stand-in earlier on PATH
 
 
@@ -231,8 +237,8 @@ class Run(contextlib.ExitStack):
 
     def xvfb(self, size="1024x600"):
         read, write = os.pipe()
-        self.start(["Xvfb", "-displayfd", str(write), "-screen", "0", f"{size}x24",
-                    "-nolisten", "tcp"], pass_fds=(write,))
+        self.display_pid = self.start(["Xvfb", "-displayfd", str(write), "-screen", "0",
+                                       f"{size}x24", "-nolisten", "tcp"], pass_fds=(write,)).pid
         os.close(write)
         with os.fdopen(read) as f:
             display = f.readline().strip()
@@ -243,7 +249,8 @@ class Run(contextlib.ExitStack):
     def session_bus(self):
         """A session bus on a socket file (abstract sockets do not cross network namespaces)."""
         address = f"unix:path={self.dir}/bus"
-        self.start(["dbus-daemon", "--session", "--nofork", f"--address={address}"])
+        self.bus_pid = self.start(["dbus-daemon", "--session", "--nofork",
+                                   f"--address={address}"]).pid
         wait_for(lambda: os.path.exists(f"{self.dir}/bus"), 10, "the session bus")
         self.env["DBUS_SESSION_BUS_ADDRESS"] = address
 
@@ -276,14 +283,14 @@ class Run(contextlib.ExitStack):
         return Picture(path, region)
 
     def pulse(self):
-        """Claude Code at work: an Opus reply line every half second, for the rest of the run."""
+        """Claude Code at work: an Opus reply line every second, for the rest of the run."""
         if getattr(self, "pulsing", False):
             return
         self.pulsing = True
         stop = threading.Event()
 
         def write():
-            while not stop.wait(0.5):
+            while not stop.wait(PULSE_SECONDS):
                 with open(self.transcript, "a") as f:
                     f.write(OPUS_LINE)
         threading.Thread(target=write, daemon=True).start()
@@ -631,21 +638,68 @@ def crop(picture_path, box, out, margin=12, scale=4):
                     "+repage", "-filter", "point", "-resize", f"{scale * 100}%", out], check=True)
 
 
+def count_signals(run, member):
+    """A dbus-monitor on the run's session bus counting the signals named `member`; call the
+    result to stop it and get the count."""
+    path = os.path.join(run.dir, f"monitor-{member}-{time.monotonic_ns()}.log")
+    with open(path, "wb") as log:
+        monitor = subprocess.Popen(
+            run.as_user + ["dbus-monitor", "--session", f"type='signal',member='{member}'"],
+            env=run.env, stdout=log, stderr=subprocess.DEVNULL, start_new_session=True)
+
+    def stop():
+        os.killpg(monitor.pid, signal.SIGTERM)
+        monitor.wait()
+        with open(path, errors="replace") as f:
+            return sum(1 for line in f if f"member={member}" in line)
+    return stop
+
+
+def dot_strengths(run, box, shots=10, seconds=3.0):
+    """How strongly the Opus dot shows in `shots` screenshots over `seconds`: the mean redness
+    (r - g) of the dot's pixels, 0 for none."""
+    x0, y0, w, h = box
+    dot = (x0 + int(w * 0.7), y0, w - int(w * 0.7), max(1, h // 2))
+    strengths = []
+    for _ in range(shots):
+        began = time.monotonic()
+        picture = run.screenshot("dot", dot)
+        values = [max(0, r - g) for y in range(dot[1], dot[1] + dot[3])
+                  for x in range(dot[0], dot[0] + dot[2]) for r, g, _ in [picture.rgb(x, y)]
+                  if r - g > 20]
+        strengths.append(round(sum(values) / len(values)) if values else 0)
+        time.sleep(max(0.0, seconds / shots - (time.monotonic() - began)))
+    return strengths
+
+
 def cpu_while_pulsing(run, row, host, seconds=30):
-    """CPU time of the program and of the host over `seconds` of idle, then of pulsing dots."""
+    """Shares of one core over `seconds` of idle, then of pulsing dots: the program, the host,
+    the session bus and the display server, with NewIcon signals a second; and while pulsing,
+    the Opus dot's strength in ten screenshots over three seconds."""
+    processes = {"app": row["app"], "host": host.pid, "dbus": run.bus_pid,
+                 "display": getattr(run, "display_pid", None) or host.pid}
     figures = {}
     for state in ("idle", "pulsing"):
         if state == "pulsing":
             run.pulse()
             time.sleep(3)  # the activity window fills; the dots start
-        start = {who: cpu_seconds(pid) for who, pid in (("app", row["app"]), ("host", host.pid))}
+        icons = count_signals(run, "NewIcon")
+        start = {who: cpu_seconds(pid) for who, pid in processes.items()}
         time.sleep(seconds)
-        figures[state] = {who: round(100 * (cpu_seconds(pid) - start[who]) / seconds, 2)
-                          for who, pid in (("app", row["app"]), ("host", host.pid))}
+        shares = {who: round(100 * (cpu_seconds(pid) - start[who]) / seconds, 2)
+                  for who, pid in processes.items()}
+        if processes["display"] == host.pid:
+            shares["display"] = 0.0  # the host is its own display server (sway, gnome-shell)
+        shares["total"] = round(sum(shares.values()), 2)
+        shares["new_icon_per_s"] = round(icons() / seconds, 2)
+        figures[state] = shares
+    figures["dot_strengths"] = dot_strengths(run, row["box"])
+    shot = run.screenshot("pulsing", host.strip)
+    figures["pulsing_shot"] = shot.path
     return figures
 
 
-def table(binary, out, names, measure_cpu):
+def table(binary, out, names, measure_cpu, before=None):
     os.makedirs(out, exist_ok=True)
     # Hosts not run this time keep the rows of the last run.
     try:
@@ -663,6 +717,8 @@ def table(binary, out, names, measure_cpu):
                      os.path.join(out, f"{name}-gauge.png"))
                 if measure_cpu:
                     row["cpu"] = cpu_while_pulsing(run, row, host)
+                    crop(row["cpu"].pop("pulsing_shot"), row["box"],
+                         os.path.join(out, f"{name}-pulsing.png"))
                 row["live_menu"] = live_menu(run, host, row["box"])
                 if row["live_menu"]:
                     crop(os.path.join(run.dir, f"{name}-menu-live.png"), row["live_menu"],
@@ -677,11 +733,48 @@ def table(binary, out, names, measure_cpu):
     rows = [earlier[name] for name in HOSTS if name in earlier]
     with open(os.path.join(out, "hosts.json"), "w") as f:
         json.dump(rows, f, indent=1)
-    write_table(rows, out)
+    write_table(rows, out, before)
     return rows
 
 
-def write_table(rows, out):
+def cpu_lines(rows, before):
+    """The CPU figures as a table: per host, idle and pulsing, each beside the earlier build's
+    where `before` (a hosts.json) has them."""
+    earlier = {}
+    if before:
+        with open(os.path.join(before, "hosts.json")) as f:
+            earlier = {row["name"]: row.get("cpu") for row in json.load(f)}
+    lines = ["", "## CPU while idle and while the dots pulse", "",
+             "Share of one core over 30 s, idle and then with a 300-token Opus line every second "
+             "(the dots at their fastest pulse); the program, the host's process (with its "
+             "children), the session bus and the display server, and NewIcon signals a second. "
+             + ("Each cell: before → after (the earlier build first). " if earlier else "")
+             + "*Dot strength*: the Opus dot's mean redness in ten screenshots over three "
+             "seconds while pulsing (it swings when the host shows the pulse).", "",
+             "| host | state | Brimlet | host | dbus-daemon | display | total | NewIcon/s |",
+             "|---|---|---|---|---|---|---|---|"]
+    keys = ("app", "host", "dbus", "display", "total", "new_icon_per_s")
+    for row in rows:
+        cpu = row.get("cpu")
+        if not cpu:
+            continue
+        old = earlier.get(row["name"])
+        for state in ("idle", "pulsing"):
+            cells = [f"{old[state][k]} → {cpu[state][k]}" if old else str(cpu[state][k])
+                     for k in keys]
+            lines.append(f"| {row['host']} | {state} | " + " | ".join(cells) + " |")
+    for row in rows:
+        if row.get("cpu"):
+            old = earlier.get(row["name"])
+            strengths = " ".join(map(str, row["cpu"]["dot_strengths"]))
+            lines.append(f"\n{row['host']}: pulsing ![pulsing]({row['name']}-pulsing.png); dot "
+                         f"strength {strengths}"
+                         + (f" (before: {' '.join(map(str, old['dot_strengths']))})"
+                            if old and "dot_strengths" in old else "") + ".")
+    return lines
+
+
+def write_table(rows, out, before=None):
     """README.md: one line per host, with the crops beside it."""
     lines = ["# Brimlet in real tray hosts", "",
              "Each host ran headless on Debian 12 (Xvfb, or sway's headless output for waybar), with "
@@ -708,6 +801,7 @@ def write_table(rows, out):
         if "gnome_errors" in row:
             lines.append(f"\n{row['host']}: {row['gnome_errors']} JavaScript errors in "
                          "gnome-shell's log over the run, dots pulsing included.")
+    lines += cpu_lines(rows, before)
     with open(os.path.join(out, "README.md"), "w") as f:
         f.write("\n".join(lines) + "\n")
 
@@ -726,8 +820,9 @@ def main(argv):
         return 1 if problems else 0
     elif argv[1:2] == ["table"] and len(argv) >= 4:
         cpu = "--cpu" in argv
-        names = [a for a in argv[4:] if a != "--cpu"] or list(HOSTS)
-        table(argv[2], argv[3], names, cpu)
+        before = argv[argv.index("--before") + 1] if "--before" in argv else None
+        names = [a for a in argv[4:] if a not in ("--cpu", "--before", before)] or list(HOSTS)
+        table(argv[2], argv[3], names, cpu, before)
     else:
         print(__doc__)
         return 2
