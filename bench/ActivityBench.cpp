@@ -229,7 +229,7 @@ BENCHMARK_CAPTURE(BM_Tick, SweepTick_2000SessionFolders_Polled,
 // two lines. Reports the heap the ledger holds (glibc's count of bytes in use).
 void BM_ReplyLedger_100000Replies(benchmark::State& state) {
     std::vector<LineUsage> lines;
-    for (int i = 0; i < int(ReplyLedger::mostReplies); ++i) {
+    for (int i = 0; i < 100'000; ++i) {
         lines.push_back(
             LineUsage{false, 600, "msg_01AbCdEf" + std::to_string(1000000000000000 + i)});
     }
@@ -245,7 +245,7 @@ void BM_ReplyLedger_100000Replies(benchmark::State& state) {
         held = double(mallinfo2().uordblks - before);
     }
     state.counters["bytes held"] = held;
-    state.counters["bytes per reply"] = held / double(lines.size());
+    state.counters["bytes per reply kept"] = held / double(ReplyLedger::mostReplies);
 }
 BENCHMARK(BM_ReplyLedger_100000Replies)->Unit(benchmark::kMillisecond);
 

@@ -18,11 +18,12 @@ namespace brimlet {
 //
 // A reply unseen for ten minutes is forgotten (its lines are written within seconds), and at most
 // mostReplies are kept, the least recently seen dropped first, so memory stays bounded however
-// many replies come. Worker only.
+// many replies come: about 190 bytes a reply, under 4 MB in all; even 100,000 replies in ten
+// minutes leave every reply of the last two minutes known. Worker only.
 class ReplyLedger {
   public:
     static constexpr qint64 forgetAfterMsecs = 10 * 60 * 1000;
-    static constexpr std::size_t mostReplies = 100'000;
+    static constexpr std::size_t mostReplies = 20'000;
 
     ReplyLedger() = default;
     // Not copied: the index views ids inside the list's nodes.

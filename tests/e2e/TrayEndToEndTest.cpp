@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDBusObjectPath>
+#include <QDBusVirtualObject>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -104,6 +105,21 @@ class TrayEndToEndTest : public testing::Test {
     FakeStatusWatcher watcher_{host_};
     FakeUsageServer server_{usagePort};
     QProcess app_;
+};
+
+// A desktop's notification service: answers Notify and keeps the calls.
+class FakeNotifications : public QDBusVirtualObject {
+  public:
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        if (message.member() == QLatin1String("Notify")) {
+            calls.append(message.arguments());
+            connection.send(message.createReply(QVariant::fromValue(uint(calls.size()))));
+        }
+        return true;
+    }
+    [[nodiscard]] QString introspect(const QString& /*path*/) const override { return {}; }
+
+    QList<QVariantList> calls;
 };
 
 // How often a process woke: the voluntary context switches of all its threads.
@@ -295,6 +311,31 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
                   "[debug] length=41.0 visible=true\n"
                   "[debug] window=(0.0, 0.0, 0.0, 0.0)\n"
                   "[debug] screen=(0.0, 0.0, 0.0, 0.0)\n");
+}
+
+// Where no tray can show it (no watcher on the bus, and offscreen no XEmbed tray), the program says
+// so once, after a grace for a tray that comes up with the session: on standard error and as a
+// desktop notification. It keeps waiting: a watcher that comes later gets the item.
+TEST_F(TrayEndToEndTest, SaysOnceThatNoTrayWasFoundAndShowsItselfWhenOneComes) {
+    FakeNotifications notifications;
+    ASSERT_TRUE(host_.registerVirtualObject(QStringLiteral("/org/freedesktop/Notifications"),
+                                            &notifications));
+    ASSERT_TRUE(host_.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    startApp();
+    ASSERT_TRUE(waitUntil([&] { return !notifications.calls.isEmpty(); }, 20s));
+    const QVariantList call = notifications.calls.first();
+    ASSERT_EQ(call.size(), 8);
+    EXPECT_EQ(call.at(0), "Brimlet");
+    EXPECT_EQ(call.at(3), "Brimlet: 트레이를 찾지 못했습니다");
+    EXPECT_TRUE(call.at(4).toString().contains(u"AppIndicator")) << call.at(4).toString().toStdString();
+    ASSERT_TRUE(watcher_.start());
+    ASSERT_TRUE(registeredTimes(1));
+    EXPECT_TRUE(client().click(client().menu().idOf(QStringLiteral("종료"))));
+    ASSERT_TRUE(waitUntil([&] { return app_.state() == QProcess::NotRunning; }, 10s));
+    EXPECT_EQ(notifications.calls.size(), 1);
+    const QString err = QString::fromUtf8(app_.readAllStandardError());
+    EXPECT_EQ(err.count(u'\n'), 1) << err.toStdString();
+    EXPECT_TRUE(err.startsWith(u"Brimlet: 트레이를 찾지 못했습니다. ")) << err.toStdString();
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "ui/sni/LinuxStatusItem.h"
 
+#include <QSystemTrayIcon>
+
 #include "ui/TrayStatusItem.h"
+#include "ui/sni/NoTrayNotice.h"
 #include "ui/sni/StatusNotifierItem.h"
 
 namespace brimlet {
@@ -17,6 +20,14 @@ LinuxStatusItem::LinuxStatusItem(double length, const QDBusConnection& connectio
     recheck_.setSingleShot(true);
     connect(&recheck_, &QTimer::timeout, this, &LinuxStatusItem::choose);
     choose();
+    // Shown by a watcher that holds our registration, or by an XEmbed tray on X11.
+    new NoTrayNotice(
+        connection,
+        [this] {
+            return statusNotifier_->isRegistered() ||
+                   (xembed_ && QSystemTrayIcon::isSystemTrayAvailable());
+        },
+        this);
 }
 
 LinuxStatusItem::~LinuxStatusItem() = default;
