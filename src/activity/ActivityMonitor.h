@@ -28,8 +28,8 @@ namespace brimlet {
 
 class SerialQueue;
 
-// Follows the transcript files that Claude Code appends to and publishes, every 2 seconds, the
-// output tokens per second of Opus and of Fable models over the last 20 seconds.
+// Follows the transcript files that Claude Code appends to, every 2 seconds, and publishes the
+// output tokens per second of Opus and of Fable models over the last 20 seconds when they change.
 //
 // Two places touch it. The main thread: start, the timer, the published Signal and onUpdate. The
 // worker "brimlet.activity": all file work, line parsing and rate computation, so the state below
