@@ -1,5 +1,7 @@
 #include "ui/sni/DBusMenuAdaptor.h"
 
+#include <algorithm>
+
 #include "ui/sni/DBusMenu.h"
 
 namespace brimlet {
@@ -15,6 +17,9 @@ bool DBusMenuAdaptor::AboutToShow(int id) {
 }
 
 QList<int> DBusMenuAdaptor::AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors) {
+    if (refuseLongList(ids.size())) {
+        return {};
+    }
     return menu_.aboutToShowGroup(ids, idErrors);
 }
 
@@ -24,18 +29,28 @@ void DBusMenuAdaptor::Event(int id, const QString& eventId, const QDBusVariant& 
 }
 
 QList<int> DBusMenuAdaptor::EventGroup(const QList<DBusMenuEvent>& events) {
+    if (refuseLongList(events.size())) {
+        return {};
+    }
     return menu_.eventGroup(events);
 }
 
 QList<DBusMenuItem> DBusMenuAdaptor::GetGroupProperties(const QList<int>& ids,
                                                         const QStringList& propertyNames) {
-    return menu_.groupProperties(ids, propertyNames);
+    if (refuseLongList(std::max(ids.size(), propertyNames.size()))) {
+        return {};
+    }
+    return menu_.groupProperties(ids, PropertyNames(propertyNames.cbegin(), propertyNames.cend()));
 }
 
 uint DBusMenuAdaptor::GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames,
                                 DBusMenuLayoutItem& layout) {
+    if (refuseLongList(propertyNames.size())) {
+        return 0;
+    }
     // The layout first: a first request builds the menu, which moves the revision.
-    const auto found = menu_.layout(parentId, recursionDepth, propertyNames);
+    const auto found = menu_.layout(parentId, recursionDepth,
+                                    PropertyNames(propertyNames.cbegin(), propertyNames.cend()));
     if (!found) {
         sendUnknownId(parentId);
         return 0;
@@ -52,6 +67,15 @@ QDBusVariant DBusMenuAdaptor::GetProperty(int id, const QString& name) {
         return QDBusVariant(QVariant(0));
     }
     return QDBusVariant(*value);
+}
+
+bool DBusMenuAdaptor::refuseLongList(qsizetype entries) {
+    if (entries <= maxListEntries) {
+        return false;
+    }
+    sendErrorReply(QDBusError::LimitsExceeded,
+                   QStringLiteral("At most %1 entries in a list").arg(maxListEntries));
+    return true;
 }
 
 void DBusMenuAdaptor::sendUnknownId(int id) {

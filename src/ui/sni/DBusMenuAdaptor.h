@@ -12,8 +12,10 @@ class DBusMenu;
 
 // The com.canonical.dbusmenu interface of our menu object. Method and property names are the
 // protocol's; each call only forwards to the DBusMenu and turns "no such item" into a D-Bus
-// error. Exported as the object itself (not a QDBusAbstractAdaptor) so that QDBusContext, which
-// carries the calling message for the error reply, belongs to this class and not to the data.
+// error. Any program on the session bus may call these, so a list longer than any host sends is
+// refused before it is looked at. Exported as the object itself (not a QDBusAbstractAdaptor) so
+// that QDBusContext, which carries the calling message for the error reply, belongs to this class
+// and not to the data.
 class DBusMenuAdaptor : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.canonical.dbusmenu")
@@ -30,6 +32,10 @@ class DBusMenuAdaptor : public QObject, protected QDBusContext {
     [[nodiscard]] static QString textDirection() { return QStringLiteral("ltr"); }
     [[nodiscard]] static QString status() { return QStringLiteral("normal"); }
     [[nodiscard]] static QStringList iconThemePath() { return {}; }
+
+    // The most entries a list argument may hold: a host names a few of our dozen rows and of the
+    // protocol's dozen property names.
+    static constexpr qsizetype maxListEntries = 1024;
 
   public Q_SLOTS:
     // QtDBus matches incoming calls against these parameter types by name, and knows the lists
@@ -51,6 +57,8 @@ class DBusMenuAdaptor : public QObject, protected QDBusContext {
 
   private:
     void sendUnknownId(int id);
+    // Sends the error reply and answers true when a list holds more than maxListEntries.
+    [[nodiscard]] bool refuseLongList(qsizetype entries);
 
     DBusMenu& menu_;
 };
