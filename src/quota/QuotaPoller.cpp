@@ -63,9 +63,22 @@ void QuotaPoller::start() {
 }
 
 void QuotaPoller::refreshNow() {
-    if (inFlight_ != nullptr) {
+    if (inFlight_ != nullptr || refreshQueued_) {
         return;
     }
+    const QDateTime now = clock_();
+    const qint64 every = std::chrono::milliseconds(refreshEvery).count();
+    // A clock set back counts as the interval being up.
+    const qint64 since = lastRefresh_ ? lastRefresh_->msecsTo(now) : every;
+    if (since >= 0 && since < every) {
+        refreshQueued_ = true;
+        lastRefresh_ = lastRefresh_->addMSecs(every);
+        if (!timer_.isActive() || timer_.remainingTime() > every - since) {
+            timer_.start(std::chrono::milliseconds(every - since));
+        }
+        return;
+    }
+    lastRefresh_ = now;
     timer_.stop();
     backoffStep_ = 0;
     fetch();
@@ -84,6 +97,7 @@ void QuotaPoller::fetch() {
     if (inFlight_ != nullptr) {
         return;
     }
+    refreshQueued_ = false;
     const auto token = readToken();
     if (!token) {
         finish(std::nullopt, QStringLiteral("키체인에서 토큰을 못 읽음"));

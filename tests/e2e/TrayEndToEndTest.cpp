@@ -242,8 +242,13 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     EXPECT_EQ(item.updatedLabels().value(item.menu().idOf(working)), working);
     EXPECT_TRUE(waitUntil([&] { return item.newIconCount() > icons + 5; }));
 
-    EXPECT_TRUE(item.click(item.menu().idOf(QStringLiteral("지금 새로고침"))));
+    // A refresh the user asks for runs at once, the next not within 10 s however often asked.
+    for (int click = 0; click < 20; ++click) {
+        EXPECT_TRUE(item.click(item.menu().idOf(QStringLiteral("지금 새로고침"))));
+    }
     EXPECT_TRUE(waitUntil([&] { return server_.requests().size() == 2; }));
+    (void)waitUntil([] { return false; }, 500ms);
+    EXPECT_EQ(server_.requests().size(), 2);
     // Launch at login on and off again, each seen by a host opening the menu: two changes of the
     // check mark within a fraction of a second, announced at least a second after the last
     // announcement (the two may become one).

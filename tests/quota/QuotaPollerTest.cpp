@@ -153,7 +153,8 @@ TEST_F(QuotaPollerTest, WithoutATokenNothingIsSentAndTheNextPollReadsItAgain) {
 }
 
 // One request at a time: every poll the timer starts meets two refreshNow calls while its request
-// is in flight, and they add nothing, neither a request nor a reset of the back-off.
+// is in flight, and they add nothing, neither a request nor a reset of the back-off. Refreshes
+// asked for come 10 s apart; one asked sooner is answered by the next poll, due when they are up.
 TEST_F(QuotaPollerTest, BacksOffWhileFailingAndRefreshNowStartsOver) {
     const ScriptedAnswer fail{503};
     const auto success = ScriptedAnswer::ok(oneBucket);
@@ -177,13 +178,19 @@ TEST_F(QuotaPollerTest, BacksOffWhileFailingAndRefreshNowStartsOver) {
         if (step.attempt == timer) {
             ASSERT_TRUE(timerPollFinished(*poller));
         } else {
+            now_ = now_.addSecs(10);
             step.attempt == start ? poller->start() : poller->refreshNow();
             EXPECT_EQ(pendingWait(*poller), std::nullopt) << "old timer still pending";
             ASSERT_TRUE(attemptFinished());
         }
         EXPECT_EQ(pendingWait(*poller), step.wait);
     }
-    EXPECT_EQ(server_.requests().size(), std::size(steps));
+    now_ = now_.addSecs(4);
+    poller->refreshNow();
+    poller->refreshNow();
+    EXPECT_EQ(pendingWait(*poller), 6s);
+    ASSERT_TRUE(timerPollFinished(*poller));
+    EXPECT_EQ(server_.requests().size(), std::size(steps) + 1);
 }
 
 // A request in flight still completes, but its completion reaches nothing.
