@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QDateTime>
+#include <QMessageBox>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <memory>
 #include <optional>
@@ -50,6 +52,7 @@ class AppDelegate : public QObject {
     QuotaPoller poller_;
     ActivityMonitor activity_;
     QTimer animTimer_;
+    QPointer<QMessageBox> loginAlert_;  // the failed launch-at-login switch's alert, while shown
 };
 
 }  // namespace brimlet

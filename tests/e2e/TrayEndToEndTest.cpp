@@ -269,6 +269,16 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     for (qsizetype i = 1; i < item.layoutUpdates().size(); ++i) {
         EXPECT_GE(item.layoutUpdates()[i].atMs - item.layoutUpdates()[i - 1].atMs, 900) << i;
     }
+    // A switch that fails shows its alert without a loop of its own, and clicks while it is up do
+    // nothing, also once the switch would succeed.
+    ASSERT_TRUE(QDir(QFileInfo(autostart).path()).removeRecursively());
+    ASSERT_TRUE(QFile(QFileInfo(autostart).path()).open(QIODevice::WriteOnly));
+    for (const bool blocked : {true, false}) {
+        EXPECT_TRUE(item.click(item.menu().idOf(QStringLiteral("로그인 시 자동 실행"))));
+        (void)item.menu();  // the click has been carried out
+        EXPECT_TRUE(!blocked || QFile::remove(QFileInfo(autostart).path()));
+    }
+    EXPECT_FALSE(QFileInfo::exists(autostart));
 
     // The panel restarts: the item registers again with the new watcher.
     watcher_.stop();
