@@ -116,10 +116,10 @@ class MenuBarProcess {
     QProcess process_;
 };
 
-// One copy per session, claimed by a lock in the runtime folder where there is no session bus
-// (and by a name on the bus where there is one). Qt gets none of the arguments: "-platform xcb"
-// without an X server would otherwise end the program. Asked to stop by any of the usual
-// signals, it ends as its quit item does, with status 0, and frees the session for the next.
+// One copy per session, claimed by a lock in the runtime folder (and by a name on the bus where
+// there is one, which a copy started without the bus never sees). Qt gets none of the arguments:
+// "-platform xcb" without an X server would otherwise end the program. Asked to stop by any of the
+// usual signals, it ends as its quit item does, with status 0, and frees the session for the next.
 TEST_F(EntryProcessTest, OneMenuBarCopyPerSessionRunsUntilItIsAskedToStop) {
     QProcessEnvironment environment = home_.environment();
     environment.insert(QStringLiteral("DISPLAY"), QStringLiteral(":999"));
@@ -152,6 +152,7 @@ TEST_F(EntryProcessTest, OneMenuBarCopyPerSessionRunsUntilItIsAskedToStop) {
         return watcher.interface()->isServiceRegistered(QStringLiteral("com.zorvan.brimlet"));
     }));
     EXPECT_EQ(runBrimlet({}, environment).out, "Brimlet이 이미 실행 중입니다\n");
+    EXPECT_EQ(runBrimlet({}, home_.environment(), {}, 10000).out, "Brimlet이 이미 실행 중입니다\n");
 }
 
 }  // namespace
