@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
+#include <sys/resource.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <csignal>
 
 #include "login/AgentFile.h"
 #include "login/LaunchAgent.h"
@@ -87,6 +88,8 @@ TEST_P(AgentFileTest, AnythingAtThePathCountsAsOnAndDisablingRemovesIt) {
     makeFile(target, "kept");
     ASSERT_TRUE(QFile::link(target, path()));
     EXPECT_TRUE(agent().isEnabled());
+    EXPECT_EQ(agent().set(true), std::nullopt);  // a link to a file stays, the file is replaced
+    EXPECT_TRUE(QFileInfo(path()).isSymLink());
     EXPECT_EQ(agent().set(false), std::nullopt);
     EXPECT_FALSE(QFileInfo(path()).isSymLink());
     EXPECT_TRUE(QFileInfo::exists(target));
@@ -97,17 +100,36 @@ TEST_P(AgentFileTest, AnythingAtThePathCountsAsOnAndDisablingRemovesIt) {
     EXPECT_FALSE(QFileInfo::exists(path()));
 }
 
-TEST_P(AgentFileTest, EnablingReplacesTheFileInPlaceAndRecordsTheCurrentExecutable) {
-    makeFile(path(), "old content that is longer than what replaces it, surely longer " +
-                         QByteArray(4096, 'x'));
-    const QString otherName = home_.filePath("second-link");
-    ASSERT_EQ(
-        ::link(QFile::encodeName(path()).constData(), QFile::encodeName(otherName).constData()), 0);
+// Lowers the largest file this process may write, as a full disk would: a write past it fails.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::signal(SIGXFSZ, SIG_IGN);  // the failed write reports EFBIG instead of ending the process
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        const rlimit lowered{bytes, saved_.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &saved_); }
+
+  private:
+    rlimit saved_{};
+};
+
+// The file is replaced whole or not at all: a write that fails part-way leaves what was there,
+// nothing or the old file, and no temporary file beside it.
+TEST_P(AgentFileTest, EnablingReplacesTheFileWholeOrLeavesTheOldOne) {
+    {
+        const FileSizeLimit full(16);
+        EXPECT_TRUE(agent().set(true).has_value());
+        EXPECT_FALSE(agent().isEnabled());
+        makeFile(path(), "old content");
+        EXPECT_TRUE(agent().set(true).has_value());
+        EXPECT_EQ(written(), "old content");
+    }
+    EXPECT_EQ(QDir(folder()).entryList(QDir::Files), QStringList{QFileInfo(path()).fileName()});
     executable_ = QStringLiteral("/moved/brimlet");
     EXPECT_EQ(agent().set(true), std::nullopt);
-    QFile other(otherName);
-    ASSERT_TRUE(other.open(QIODevice::ReadOnly));
-    EXPECT_EQ(other.readAll(), GetParam().content(QStringLiteral("/moved/brimlet")).bytes);
+    EXPECT_EQ(written(), GetParam().content(QStringLiteral("/moved/brimlet")).bytes);
 }
 
 TEST_P(AgentFileTest, FailuresComeBackAsTheErrorText) {
