@@ -298,5 +298,17 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
               "[debug] screen=(0.0, 0.0, 0.0, 0.0)\n");
 }
 
+// Where no XEmbed tray can stand in, a dropped bus connection ends the program with a reason: no
+// tray host could ever show it again.
+TEST_F(TrayEndToEndTest, EndsWithAReasonWhenTheBusDropsAndNoOtherTrayExists) {
+    ASSERT_TRUE(watcher_.start());
+    startApp();
+    ASSERT_TRUE(registeredTimes(1));
+    bus_.stop();
+    ASSERT_TRUE(waitUntil([&] { return app_.state() == QProcess::NotRunning; }));
+    EXPECT_EQ(app_.exitCode(), 1);
+    EXPECT_TRUE(app_.readAllStandardError().contains("세션 버스"));
+}
+
 }  // namespace
 }  // namespace brimlet::test
