@@ -1,6 +1,6 @@
 #include "ui/sni/DBusMenuAdaptor.h"
 
-#include <algorithm>
+#include <QDBusConnection>
 
 #include "ui/sni/DBusMenu.h"
 
@@ -16,11 +16,12 @@ bool DBusMenuAdaptor::AboutToShow(int id) {
     return menu_.aboutToShow(id);
 }
 
-QList<int> DBusMenuAdaptor::AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors) {
-    if (refuseLongList(ids.size())) {
-        return {};
+void DBusMenuAdaptor::AboutToShowGroup(const QDBusMessage& message) {
+    if (const auto ids = leadingList<int>(message, QStringLiteral("ai"))) {
+        QList<int> idErrors;
+        const QList<int> updates = menu_.aboutToShowGroup(*ids, idErrors);
+        reply(message, {QVariant::fromValue(updates), QVariant::fromValue(idErrors)});
     }
-    return menu_.aboutToShowGroup(ids, idErrors);
 }
 
 void DBusMenuAdaptor::Event(int id, const QString& eventId, const QDBusVariant& /*data*/,
@@ -28,19 +29,22 @@ void DBusMenuAdaptor::Event(int id, const QString& eventId, const QDBusVariant& 
     menu_.handleEvent(id, eventId);
 }
 
-QList<int> DBusMenuAdaptor::EventGroup(const QList<DBusMenuEvent>& events) {
-    if (refuseLongList(events.size())) {
-        return {};
+void DBusMenuAdaptor::EventGroup(const QDBusMessage& message) {
+    if (const auto events = leadingList<DBusMenuEvent>(message, QStringLiteral("a(isvu)"))) {
+        reply(message, {QVariant::fromValue(menu_.eventGroup(*events))});
     }
-    return menu_.eventGroup(events);
 }
 
-QList<DBusMenuItem> DBusMenuAdaptor::GetGroupProperties(const QList<int>& ids,
-                                                        const QStringList& propertyNames) {
-    if (refuseLongList(std::max(ids.size(), propertyNames.size()))) {
-        return {};
+void DBusMenuAdaptor::GetGroupProperties(const QDBusMessage& message) {
+    const auto ids = leadingList<int>(message, QStringLiteral("aias"));
+    if (!ids) {
+        return;
     }
-    return menu_.groupProperties(ids, PropertyNames(propertyNames.cbegin(), propertyNames.cend()));
+    const QStringList names = message.arguments().value(1).toStringList();
+    if (!refuseLongList(names.size())) {
+        const auto rows = menu_.groupProperties(*ids, PropertyNames(names.cbegin(), names.cend()));
+        reply(message, {QVariant::fromValue(rows)});
+    }
 }
 
 uint DBusMenuAdaptor::GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames,
@@ -76,6 +80,33 @@ bool DBusMenuAdaptor::refuseLongList(qsizetype entries) {
     sendErrorReply(QDBusError::LimitsExceeded,
                    QStringLiteral("At most %1 entries in a list").arg(maxListEntries));
     return true;
+}
+
+template <typename Entry>
+std::optional<QList<Entry>> DBusMenuAdaptor::leadingList(const QDBusMessage& message,
+                                                         const QString& signature) {
+    if (message.signature() != signature) {
+        sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("Expected (%1)").arg(signature));
+        return std::nullopt;
+    }
+    const auto array = qvariant_cast<QDBusArgument>(message.arguments().value(0));
+    QList<Entry> entries;
+    array.beginArray();
+    while (!array.atEnd()) {
+        if (refuseLongList(entries.size() + 1)) {
+            return std::nullopt;  // the rest stays unread
+        }
+        Entry entry;
+        array >> entry;
+        entries.append(entry);
+    }
+    array.endArray();
+    return entries;
+}
+
+void DBusMenuAdaptor::reply(const QDBusMessage& message, const QVariantList& values) {
+    message.setDelayedReply(true);
+    connection().send(message.createReply(values));
 }
 
 void DBusMenuAdaptor::sendUnknownId(int id) {
