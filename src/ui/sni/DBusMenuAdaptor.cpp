@@ -92,15 +92,15 @@ std::optional<QList<Entry>> DBusMenuAdaptor::leadingList(const QDBusMessage& mes
     const auto array = qvariant_cast<QDBusArgument>(message.arguments().value(0));
     QList<Entry> entries;
     array.beginArray();
-    while (!array.atEnd()) {
-        if (refuseLongList(entries.size() + 1)) {
-            return std::nullopt;  // the rest stays unread
-        }
+    while (!array.atEnd() && entries.size() <= maxListEntries) {  // the rest stays unread
         Entry entry;
         array >> entry;
         entries.append(entry);
     }
-    array.endArray();
+    array.endArray();  // also when stopped early: it frees what beginArray() took
+    if (refuseLongList(entries.size())) {
+        return std::nullopt;
+    }
     return entries;
 }
 
