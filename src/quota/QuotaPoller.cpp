@@ -136,8 +136,13 @@ void QuotaPoller::complete(QNetworkReply& reply) {
     inFlight_ = nullptr;
     const QVariant statusAttribute = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const int status = statusAttribute.isValid() ? statusAttribute.toInt() : 0;
-    // An answer refused for its size ends as a cancelled transfer; its status still tells.
-    if (!inFlightTooLarge_ && isTransportError(reply.error(), status)) {
+    // An answer refused for its size ends as a cancelled transfer; its status still tells. One
+    // cancelled by the deadline or the idle time-out would show Qt's English words in the menu.
+    const bool timedOut = reply.error() == QNetworkReply::OperationCanceledError ||
+                          reply.error() == QNetworkReply::TimeoutError;
+    if (!inFlightTooLarge_ && timedOut) {
+        finish(std::nullopt, QStringLiteral("응답 시간 초과"));
+    } else if (!inFlightTooLarge_ && isTransportError(reply.error(), status)) {
         finish(std::nullopt, reply.errorString());
     } else if (status != 200) {
         finish(std::nullopt, QStringLiteral("HTTP ") + QString::number(status));

@@ -109,7 +109,7 @@ TEST_F(QuotaPollerTest, FailuresKeepTheLastGoodBucketsAndSayWhy) {
         // Never idle long enough for the idle time-out, but past the deadline.
         {"dripped past the deadline",
          {.streamBytes = 20, .pieceBytes = 1, .pieceInterval = 100ms},
-         std::nullopt},
+         QStringLiteral("응답 시간 초과")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
