@@ -111,6 +111,14 @@ class MenuBarProcess {
         return process_.exitCode();
     }
     [[nodiscard]] QByteArray output() { return process_.readAll(); }
+    // Whether it holds SIGTERM back (blocked), as it does while Qt starts.
+    [[nodiscard]] bool holdsStopSignals() const {
+        QFile status(QStringLiteral("/proc/%1/status").arg(process_.processId()));
+        const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+        const qsizetype at = text.indexOf("SigBlk:");
+        return at >= 0 && (text.mid(at + 7, 18).trimmed().toULongLong(nullptr, 16) &
+                           (1ULL << (SIGTERM - 1))) != 0;
+    }
 
   private:
     QProcess process_;
@@ -135,6 +143,10 @@ TEST_F(EntryProcessTest, OneMenuBarCopyPerSessionRunsUntilItIsAskedToStop) {
         EXPECT_EQ(first.stop(signal), 0);
         EXPECT_EQ(first.output(), "");
     }
+    // Also while Qt still starts, when the handler cannot be in place yet.
+    MenuBarProcess starting({}, environment);
+    ASSERT_TRUE(waitUntil([&] { return starting.holdsStopSignals(); }));
+    EXPECT_EQ(starting.stop(SIGTERM), 0);
     EXPECT_FALSE(QFileInfo::exists(home_.file(QStringLiteral("out.png"))));
     QProcessEnvironment x11 = environment;  // where there is no display, it ends with a reason
     x11.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
