@@ -118,9 +118,10 @@ void expectPropertiesHostsRead(StatusItemClient& item) {
 // The dbusmenu calls hosts make besides GetLayout, with the errors they expect for ids that name
 // nothing; clicks on rows without an action do nothing.
 void expectGroupCallsAndErrors(StatusItemClient& item, int refreshId, int infoId) {
+    // An id asked many times is answered once; names are matched however many there are.
     const auto group =
-        item.callMenu("GetGroupProperties",
-                      {QVariant::fromValue(QList<int>{refreshId, 99}), QStringList{"label"}});
+        item.callMenu("GetGroupProperties", {QVariant::fromValue(QList<int>(1000, refreshId) << 99),
+                                             QStringList(1000, "x") << "label"});
     ASSERT_TRUE(group);
     const auto rows = qdbus_cast<DBusMenuItemList>(group->arguments().value(0));
     ASSERT_EQ(rows.size(), 1);
@@ -148,34 +149,25 @@ void expectGroupCallsAndErrors(StatusItemClient& item, int refreshId, int infoId
     EXPECT_EQ(qdbus_cast<QList<int>>(handled->arguments().value(0)), QList<int>{99});
 }
 
-// Any program on the bus may hand in lists of any length: each call is answered at once, an id
-// asked many times once, and a list longer than any host sends is refused unread.
-void expectBoundedAnswers(StatusItemClient& item, int refreshId) {
+// Any program on the bus may hand in lists of any length: a list longer than any host sends is
+// refused at once, read no further than the bound.
+void expectLongListsRefused(StatusItemClient& item, int refreshId) {
     const auto ids = [](qsizetype n, int id) { return QVariant::fromValue(QList<int>(n, id)); };
     const QVariant events =
         QVariant::fromValue(DBusMenuEventList(20'000, {99, "hovered", QDBusVariant(0), 0}));
-    const struct {
-        const char* method;
-        QVariantList arguments;
-        qsizetype rows;  // -1: refused
-    } cases[] = {
-        {"GetGroupProperties", {ids(1000, refreshId), QStringList(1000, "x") << "label"}, 1},
-        {"GetGroupProperties", {ids(100'000, refreshId), QStringList(10'000, "label")}, -1},
-        {"GetLayout", {0, -1, QStringList(50'000, "label")}, -1},
-        {"AboutToShowGroup", {ids(100'000, 99)}, -1},
-        {"EventGroup", {events}, -1},
+    const std::pair<const char*, QVariantList> calls[] = {
+        {"GetGroupProperties", {ids(100'000, refreshId), QStringList(10'000, "label")}},
+        {"GetLayout", {0, -1, QStringList(50'000, "label")}},
+        {"AboutToShowGroup", {ids(100'000, 99)}},
+        {"EventGroup", {events}},
     };
-    for (const auto& c : cases) {
+    for (const auto& [method, arguments] : calls) {
         QElapsedTimer clock;
         clock.start();
-        const auto reply = item.callMenu(c.method, c.arguments);
-        EXPECT_LT(clock.elapsed(), 100) << c.method;
-        ASSERT_TRUE(reply) << c.method;
-        if (c.rows < 0) {
-            EXPECT_EQ(reply->errorName(), "org.freedesktop.DBus.Error.LimitsExceeded") << c.method;
-        } else {
-            EXPECT_EQ(qdbus_cast<DBusMenuItemList>(reply->arguments().value(0)).size(), c.rows);
-        }
+        const auto reply = item.callMenu(method, arguments);
+        EXPECT_LT(clock.elapsed(), 100) << method;
+        EXPECT_TRUE(reply && reply->errorName() == "org.freedesktop.DBus.Error.LimitsExceeded")
+            << method;
     }
 }
 
@@ -222,7 +214,7 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     EXPECT_EQ(toolTip.text, menu.mid(0, 4).join(u'\n') + "\n대기 중");
     EXPECT_EQ(item.itemProperty("IconAccessibleDesc"), toolTip.text);
     expectGroupCallsAndErrors(item, item.menu().idOf("지금 새로고침"), item.menu().idOf("대기 중"));
-    expectBoundedAnswers(item, item.menu().idOf("지금 새로고침"));
+    expectLongListsRefused(item, item.menu().idOf("지금 새로고침"));
 
     // Idle, with the activity source reporting every 2 s: neither the icon nor the menu changes.
     const int icons = item.newIconCount();

@@ -35,7 +35,9 @@ TEST(CredentialTest, TakesTheAccessTokenOutOfTheCredential) {
     }
 }
 
-TEST(CredentialTest, ReadsOnlyASmallRegularFile) {
+// Only a small regular file is read. A FIFO swapped in for it at any moment never holds the reader:
+// each read ends, with the file's content or nothing. One held anyway is let go by a writer.
+TEST(CredentialTest, ReadsOnlyASmallRegularFileNeverAFifoSwappedIn) {
     const QTemporaryDir dir;
     const auto written = [&dir](const char* name, const QByteArray& content) {
         QFile file(dir.filePath(QString::fromUtf8(name)));
@@ -45,17 +47,8 @@ TEST(CredentialTest, ReadsOnlyASmallRegularFile) {
     const QByteArray atLimit(maxCredentialBytes, ' ');
     EXPECT_EQ(readCredentialFile(written("at-limit", atLimit)), atLimit);
     EXPECT_EQ(readCredentialFile(written("over", atLimit + ' ')), std::nullopt);
-}
-
-// A FIFO swapped in for the file at any moment never holds the reader: each read ends, with the
-// file's content or nothing. A reader held anyway is let go by opening the FIFO for writing.
-TEST(CredentialTest, AFifoSwappedInForTheFileNeverHoldsTheReader) {
-    const QTemporaryDir dir;
-    const QByteArray names[] = {QFile::encodeName(dir.filePath("file")),
+    const QByteArray names[] = {QFile::encodeName(written("file", "secret")),
                                 QFile::encodeName(dir.filePath("fifo"))};
-    QFile file(QFile::decodeName(names[0]));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("secret") == 6);
-    file.close();
     ASSERT_EQ(::mkfifo(names[1].constData(), 0600), 0);
     std::atomic<bool> done = false;
     std::thread swapper([&] {
@@ -76,9 +69,7 @@ TEST(CredentialTest, AFifoSwappedInForTheFileNeverHoldsTheReader) {
     done = true;
     swapper.join();
     for (const auto& name : names) {
-        if (!ended) {
-            ::close(::open(name.constData(), O_WRONLY | O_NONBLOCK));
-        }
+        ::close(ended ? -1 : ::open(name.constData(), O_WRONLY | O_NONBLOCK));
     }
     EXPECT_TRUE(ended) << "held in open() by the FIFO";
     EXPECT_TRUE(reads.get()) << "read the FIFO as the credential";
