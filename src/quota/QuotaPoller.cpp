@@ -68,9 +68,10 @@ void QuotaPoller::refreshNow() {
     }
     const QDateTime now = clock_();
     const qint64 every = std::chrono::milliseconds(refreshEvery).count();
-    // A clock set back counts as the interval being up.
+    // The latest may still lie ahead, when it was put off; a clock set back further than that
+    // counts as the interval being up.
     const qint64 since = lastRefresh_ ? lastRefresh_->msecsTo(now) : every;
-    if (since >= 0 && since < every) {
+    if (since > -every && since < every) {
         refreshQueued_ = true;
         lastRefresh_ = lastRefresh_->addMSecs(every);
         if (!timer_.isActive() || timer_.remainingTime() > every - since) {
