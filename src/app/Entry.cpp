@@ -65,6 +65,7 @@ int runSelfTestUse(char* programName, const QString& out) {
 }
 
 int runMenuBar(char* programName, bool debug) {
+    QuitOnSignals::holdStopSignals();
     QtArguments qt(programName);
     QApplication application(qt.argc, qt.argv);
     // Before the claim, so that a signal arriving once the session is ours ends the loop too.

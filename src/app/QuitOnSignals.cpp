@@ -1,6 +1,7 @@
 #include "app/QuitOnSignals.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -25,12 +26,27 @@ extern "C" void wakeEventLoop(int /*signal*/) {
     errno = savedErrno;
 }
 
+void maskStopSignals(int how) {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int signal : stopSignals) {
+        sigaddset(&set, signal);
+    }
+    ::pthread_sigmask(how, &set, nullptr);
+}
+
 }  // namespace
+
+void QuitOnSignals::holdStopSignals() {
+    maskStopSignals(SIG_BLOCK);
+}
 
 QuitOnSignals::QuitOnSignals() {
     int ends[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
-        return;  // the default actions stay: the process still ends, just not through the loop
+        // The default actions stay: the process still ends, just not through the loop.
+        maskStopSignals(SIG_UNBLOCK);
+        return;
     }
     wakeReader = ends[0];
     wakeWriter = ends[1];
@@ -48,6 +64,7 @@ QuitOnSignals::QuitOnSignals() {
     for (const int signal : stopSignals) {
         ::sigaction(signal, &action, nullptr);
     }
+    maskStopSignals(SIG_UNBLOCK);  // a signal held back arrives now, and is heard by the loop
 }
 
 QuitOnSignals::~QuitOnSignals() {

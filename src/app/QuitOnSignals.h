@@ -11,10 +11,18 @@ namespace brimlet {
 // writes a byte to a pipe; the loop reads it. One per process, on the main thread.
 class QuitOnSignals {
   public:
+    // Installs the handler, then lets through the signals holdStopSignals() held back.
     QuitOnSignals();
     ~QuitOnSignals();
     QuitOnSignals(const QuitOnSignals&) = delete;
     QuitOnSignals& operator=(const QuitOnSignals&) = delete;
+
+    // Holds the stop signals back until a QuitOnSignals is made. Qt takes some 20 ms to start,
+    // before the handler can be in place; a signal in that time then waits and ends the loop
+    // like any other, instead of ending the process by the default action with status 143. Call
+    // first thing on the main thread: threads started meanwhile keep them blocked, so that they
+    // reach the main thread.
+    static void holdStopSignals();
 
   private:
     std::unique_ptr<QSocketNotifier> notifier_;

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <chrono>
 
+#include "app/CommandLine.h"
 #include "base/ConsoleOutput.h"
 #include "base/FileWrite.h"
 #include "base/NumberFormat.h"
@@ -87,15 +88,20 @@ QImage drawGauge(const QList<Bucket>& buckets) {
     return bitmap;
 }
 
-// Encodes and writes the PNG, creating or replacing the file in place. Only a regular file is
-// written: a FIFO at the path would otherwise hold the run until someone reads it.
+// Encodes and writes the PNG. A path the user names is created or replaced in place, and only a
+// regular file is written: a FIFO at the path would otherwise hold the run until someone reads it.
+// The default path lies in a folder every user shares, where anyone may plant a link to one of our
+// files under its name: there a new file is renamed over whatever is at the path, never written
+// through it (and the folder's sticky bit refuses to replace someone else's file).
 bool savePng(const QImage& bitmap, const QString& out) {
     QByteArray png;
     QBuffer buffer(&png);
     if (!buffer.open(QIODevice::WriteOnly) || !bitmap.save(&buffer, "PNG")) {
         return false;
     }
-    return !writeFileInPlace(out, png).has_value();
+    const auto failure =
+        out == defaultSelfTestPath ? writeFileReplacing(out, png) : writeFileInPlace(out, png);
+    return !failure.has_value();
 }
 
 }  // namespace

@@ -12,10 +12,10 @@ namespace brimlet {
 // ends with it, also when it crashes.
 class SessionClaim {
   public:
-    // Claims the session, or nothing when another copy holds it. Where the platform has a session
-    // bus, by owning Brimlet's well-known name there; without one, by a lock file in the user's
-    // runtime folder. When neither can be had at all, the claim is granted rather than refusing
-    // to run. Needs the application object.
+    // Claims the session, or nothing when another copy holds it: by a lock file in the user's
+    // runtime folder, and where the platform has a session bus and it can be reached, also by
+    // owning Brimlet's well-known name there. When neither can be had at all, the claim is granted
+    // rather than refusing to run. Needs the application object.
     [[nodiscard]] static std::optional<SessionClaim> take();
 
     // The lock-file claim alone, in `folder`.

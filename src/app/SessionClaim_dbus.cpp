@@ -7,12 +7,15 @@
 
 namespace brimlet {
 
+// The lock file first, always: a copy started without the session bus would not see the name.
 // The bus releases the name when the process goes, however it goes, and `busctl --user list`
-// shows who holds it. Without a bus (a bare X session, a console) the runtime folder decides.
+// shows who holds it.
 std::optional<SessionClaim> SessionClaim::take() {
+    std::optional<SessionClaim> claim =
+        takeLockIn(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
     const QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || bus.interface() == nullptr) {
-        return takeLockIn(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+    if (!claim || !bus.isConnected() || bus.interface() == nullptr) {
+        return claim;
     }
     const auto reply =
         bus.interface()->registerService(appIdentifier, QDBusConnectionInterface::DontQueueService,
@@ -20,7 +23,7 @@ std::optional<SessionClaim> SessionClaim::take() {
     if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceNotRegistered) {
         return std::nullopt;
     }
-    return SessionClaim();  // the name is ours, or the bus would not say: run
+    return claim;  // the name is ours, or the bus would not say: run
 }
 
 }  // namespace brimlet

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -75,6 +76,36 @@ std::optional<QString> writeFileInPlace(const QString& path, const QByteArray& b
     if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0 ||
         ::ftruncate(file.get(), 0) != 0 || !writeAll(file.get(), bytes) || !file.close()) {
         return failure(path, errno);
+    }
+    return std::nullopt;
+}
+
+// The temporary file is made anew under a name no one can guess (O_EXCL: nothing planted there is
+// opened), and its name does not end as the final one does, so that a reader of the folder such as
+// the session's autostart never takes it for an entry. QSaveFile would write through a link at
+// the path, which someone else may have planted in a shared folder.
+std::optional<QString> writeFileReplacing(const QString& path, const QByteArray& bytes) {
+    const QByteArray target = QFile::encodeName(path);
+    QByteArray temporary;
+    int descriptor = -1;
+    for (int attempt = 0; attempt < 8 && descriptor < 0; ++attempt) {
+        temporary = target + '.' +
+                    QByteArray::number(QRandomGenerator::system()->generate64(), 36) + ".tmp";
+        descriptor = ::open(temporary.constData(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (descriptor < 0 && errno != EEXIST) {
+            break;
+        }
+    }
+    if (descriptor < 0) {
+        return failure(path, errno);
+    }
+    Descriptor file(descriptor);
+    if (!writeAll(file.get(), bytes) || ::fsync(file.get()) != 0 || !file.close() ||
+        ::rename(temporary.constData(), target.constData()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.constData());
+        return failure(path, error);
     }
     return std::nullopt;
 }

@@ -12,4 +12,11 @@ namespace brimlet {
 // writing somewhere unexpected. Nothing on success, else "<path>: <reason>".
 [[nodiscard]] std::optional<QString> writeFileInPlace(const QString& path, const QByteArray& bytes);
 
+// Writes `bytes` to a new file in the same folder and renames it over `path` once it is complete
+// and on disk, so that a failure part-way (a full disk) leaves what was there before, and no
+// temporary file. Whatever is at the path, a link included, is replaced, never written through.
+// Nothing on success, else "<path>: <reason>".
+[[nodiscard]] std::optional<QString> writeFileReplacing(const QString& path,
+                                                        const QByteArray& bytes);
+
 }  // namespace brimlet

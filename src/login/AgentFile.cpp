@@ -49,11 +49,17 @@ std::optional<QString> AgentFile::enable() const {
         return content.error;
     }
     // Writing through a link to nowhere would create its target, wherever that is: the link goes
-    // and a plain file takes its place. A link to an existing file is written through, in place.
-    if (std::filesystem::is_symlink(nativePath(path_), error) && !isEnabled()) {
+    // and a plain file takes its place. A link to an existing file stays: that file is replaced.
+    // Replaced whole, never rewritten in place: a write that fails part-way must not leave an
+    // empty entry behind, which would count as on.
+    const QFileInfo entry(path_);
+    QString target = path_;
+    if (entry.isSymLink() && isEnabled()) {
+        target = entry.canonicalFilePath();
+    } else if (entry.isSymLink()) {
         std::filesystem::remove(nativePath(path_), error);
     }
-    return writeFileInPlace(path_, content.bytes);
+    return writeFileReplacing(target, content.bytes);
 }
 
 std::optional<QString> AgentFile::disable() const {

@@ -1,7 +1,10 @@
 #include "quota/Credential.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonObject>
 #include <algorithm>
 
@@ -40,12 +43,20 @@ std::optional<QString> accessTokenFrom(const QByteArray& secretText) {
 }
 
 std::optional<QByteArray> readCredentialFile(const QString& path) {
-    // A FIFO or device would block or never end; only a plain file can be the credential.
-    if (!QFileInfo(path).isFile()) {
+    // Opened without blocking, then judged by what was opened: a FIFO put in the file's place
+    // would hold a blocking open() until someone wrote to it, and a check of the path before the
+    // open can be outrun by such a swap. A FIFO or a device never ends; only a plain file can be
+    // the credential.
+    const int descriptor =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
         return std::nullopt;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    struct stat status {};
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) ||
+        !file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
         return std::nullopt;
     }
     // One byte past the limit tells an oversized file from one of exactly the limit.

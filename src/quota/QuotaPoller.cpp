@@ -63,9 +63,23 @@ void QuotaPoller::start() {
 }
 
 void QuotaPoller::refreshNow() {
-    if (inFlight_ != nullptr) {
+    if (inFlight_ != nullptr || refreshQueued_) {
         return;
     }
+    const QDateTime now = clock_();
+    const qint64 every = std::chrono::milliseconds(refreshEvery).count();
+    // The latest may still lie ahead, when it was put off; a clock set back further than that
+    // counts as the interval being up.
+    const qint64 since = lastRefresh_ ? lastRefresh_->msecsTo(now) : every;
+    if (since > -every && since < every) {
+        refreshQueued_ = true;
+        lastRefresh_ = lastRefresh_->addMSecs(every);
+        if (!timer_.isActive() || timer_.remainingTime() > every - since) {
+            timer_.start(std::chrono::milliseconds(every - since));
+        }
+        return;
+    }
+    lastRefresh_ = now;
     timer_.stop();
     backoffStep_ = 0;
     fetch();
@@ -84,6 +98,7 @@ void QuotaPoller::fetch() {
     if (inFlight_ != nullptr) {
         return;
     }
+    refreshQueued_ = false;
     const auto token = readToken();
     if (!token) {
         finish(std::nullopt, unreadableCredentialMessage());
@@ -122,8 +137,13 @@ void QuotaPoller::complete(QNetworkReply& reply) {
     inFlight_ = nullptr;
     const QVariant statusAttribute = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const int status = statusAttribute.isValid() ? statusAttribute.toInt() : 0;
-    // An answer refused for its size ends as a cancelled transfer; its status still tells.
-    if (!inFlightTooLarge_ && isTransportError(reply.error(), status)) {
+    // An answer refused for its size ends as a cancelled transfer; its status still tells. One
+    // cancelled by the deadline or the idle time-out would show Qt's English words in the menu.
+    const bool timedOut = reply.error() == QNetworkReply::OperationCanceledError ||
+                          reply.error() == QNetworkReply::TimeoutError;
+    if (!inFlightTooLarge_ && timedOut) {
+        finish(std::nullopt, QStringLiteral("응답 시간 초과"));
+    } else if (!inFlightTooLarge_ && isTransportError(reply.error(), status)) {
         finish(std::nullopt, reply.errorString());
     } else if (status != 200) {
         finish(std::nullopt, QStringLiteral("HTTP ") + QString::number(status));

@@ -46,7 +46,9 @@ class QuotaPoller : public QObject {
     // Begins polling: the first attempt runs at once. Set onUpdate before.
     void start();
     // A poll on the user's demand: drops the pending timer, forgets the back-off and polls at
-    // once. While a request is in flight it does nothing: that request's outcome is the answer.
+    // once. Any client on the session bus can ask, so at most one such poll runs every
+    // refreshEvery: one asked sooner is answered by the request in flight or by the next poll,
+    // which then comes when the interval is up.
     void refreshNow();
 
     // The buckets of the last successful poll, in the order session, weekly, scoped; a failed
@@ -70,6 +72,7 @@ class QuotaPoller : public QObject {
 
     // The largest answer read: the real one is a few hundred bytes.
     static constexpr qint64 maxBodyBytes = qint64{1} << 20;
+    static constexpr std::chrono::seconds refreshEvery{10};
 
   private:
     void fetch();
@@ -95,6 +98,8 @@ class QuotaPoller : public QObject {
     std::optional<QDateTime> lastSuccess_;
     std::optional<QString> lastError_;
     int backoffStep_ = 0;
+    std::optional<QDateTime> lastRefresh_;  // when the latest poll the user asked for begins
+    bool refreshQueued_ = false;            // the next poll answers a refresh asked too soon
     QTimer timer_{this};  // the pending next poll: a child named "nextPoll", as tests find it
 };
 

@@ -3,8 +3,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QMessageBox>
-#include <QPointer>
 #include <QTimeZone>
 #include <algorithm>
 #include <chrono>
@@ -39,7 +37,9 @@ AppDelegate::AppDelegate(QString version, bool debug, StatusItemFactory makeStat
       makeStatusItem_(std::move(makeStatusItem)),
       gauge_(systemNow, cadence) {}
 
-AppDelegate::~AppDelegate() = default;
+AppDelegate::~AppDelegate() {
+    delete loginAlert_;
+}
 
 bool AppDelegate::isStale(const std::optional<QDateTime>& lastSuccess, const QDateTime& now) {
     return !lastSuccess || lastSuccess->msecsTo(now) > staleAfterMs;
@@ -151,16 +151,23 @@ void AppDelegate::refresh() {
     poller_.refreshNow();
 }
 
+// Any client on the bus can queue clicks by the thousand. While the alert of a failed switch is
+// up they do nothing, and the alert has no event loop of its own: one run by exec() would carry
+// out the next queued click inside it and stack one more alert per click, until the stack ran out.
 void AppDelegate::toggleLogin() {
+    if (loginAlert_) {
+        return;
+    }
     const std::optional<QString> error = LoginItem::set(!LoginItem::isEnabled());
     if (!error) {
         return;  // the check mark follows at the next opening of the menu
     }
-    QMessageBox alert;
-    alert.setIcon(QMessageBox::Warning);
-    alert.setText(QStringLiteral("로그인 항목을 바꾸지 못했습니다"));
-    alert.setInformativeText(*error);
-    alert.exec();
+    loginAlert_ = new QMessageBox(QMessageBox::Warning, QString(),
+                                  QStringLiteral("로그인 항목을 바꾸지 못했습니다"));
+    loginAlert_->setInformativeText(*error);
+    loginAlert_->setAttribute(Qt::WA_DeleteOnClose);
+    loginAlert_->setModal(false);
+    loginAlert_->show();
 }
 
 // Where Claude Code's data is looked for, so that a gauge that shows nothing can be explained.

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QDateTime>
+#include <QMessageBox>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <memory>
 #include <optional>
@@ -56,6 +58,7 @@ class AppDelegate : public QObject {
     ActivityMonitor activity_;
     QTimer animTimer_;   // runs only while a dot pulses: an idle gauge wakes nobody
     QTimer staleTimer_;  // the moment the quota turns stale, when no poll comes before it
+    QPointer<QMessageBox> loginAlert_;  // the failed launch-at-login switch's alert, while shown
 };
 
 }  // namespace brimlet

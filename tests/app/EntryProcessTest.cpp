@@ -111,15 +111,23 @@ class MenuBarProcess {
         return process_.exitCode();
     }
     [[nodiscard]] QByteArray output() { return process_.readAll(); }
+    // Whether it holds SIGTERM back (blocked), as it does while Qt starts.
+    [[nodiscard]] bool holdsStopSignals() const {
+        QFile status(QStringLiteral("/proc/%1/status").arg(process_.processId()));
+        const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+        const qsizetype at = text.indexOf("SigBlk:");
+        return at >= 0 && (text.mid(at + 7, 18).trimmed().toULongLong(nullptr, 16) &
+                           (1ULL << (SIGTERM - 1))) != 0;
+    }
 
   private:
     QProcess process_;
 };
 
-// One copy per session, claimed by a lock in the runtime folder where there is no session bus
-// (and by a name on the bus where there is one). Qt gets none of the arguments: "-platform xcb"
-// without an X server would otherwise end the program. Asked to stop by any of the usual
-// signals, it ends as its quit item does, with status 0, and frees the session for the next.
+// One copy per session, claimed by a lock in the runtime folder (and by a name on the bus where
+// there is one, which a copy started without the bus never sees). Qt gets none of the arguments:
+// "-platform xcb" without an X server would otherwise end the program. Asked to stop by any of the
+// usual signals, it ends as its quit item does, with status 0, and frees the session for the next.
 TEST_F(EntryProcessTest, OneMenuBarCopyPerSessionRunsUntilItIsAskedToStop) {
     QProcessEnvironment environment = home_.environment();
     environment.insert(QStringLiteral("DISPLAY"), QStringLiteral(":999"));
@@ -135,6 +143,10 @@ TEST_F(EntryProcessTest, OneMenuBarCopyPerSessionRunsUntilItIsAskedToStop) {
         EXPECT_EQ(first.stop(signal), 0);
         EXPECT_EQ(first.output(), "");
     }
+    // Also while Qt still starts, when the handler cannot be in place yet.
+    MenuBarProcess starting({}, environment);
+    ASSERT_TRUE(waitUntil([&] { return starting.holdsStopSignals(); }));
+    EXPECT_EQ(starting.stop(SIGTERM), 0);
     EXPECT_FALSE(QFileInfo::exists(home_.file(QStringLiteral("out.png"))));
     QProcessEnvironment x11 = environment;  // where there is no display, it ends with a reason
     x11.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
@@ -152,6 +164,7 @@ TEST_F(EntryProcessTest, OneMenuBarCopyPerSessionRunsUntilItIsAskedToStop) {
         return watcher.interface()->isServiceRegistered(QStringLiteral("com.zorvan.brimlet"));
     }));
     EXPECT_EQ(runBrimlet({}, environment).out, "Brimlet이 이미 실행 중입니다\n");
+    EXPECT_EQ(runBrimlet({}, home_.environment(), {}, 10000).out, "Brimlet이 이미 실행 중입니다\n");
 }
 
 }  // namespace

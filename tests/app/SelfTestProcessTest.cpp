@@ -132,5 +132,25 @@ TEST_F(SelfTestProcessTest, WithoutACredentialDrawsWhereThePathSays) {
     EXPECT_EQ(QImage(file("~/x.png")).size(), QSize(410, 220));
 }
 
+// The default path lies in a folder every user shares: a link planted there by someone else is
+// replaced by the picture, never followed to the file it names.
+TEST_F(SelfTestProcessTest, ReplacesALinkPlantedAtTheDefaultPath) {
+    const QString planted = QStringLiteral("/tmp/brimlet.png");
+    QFile::remove(planted);
+    if (QFileInfo(planted).exists() || QFileInfo(planted).isSymLink()) {
+        GTEST_SKIP() << "someone else's " << planted.toStdString();
+    }
+    QFile mine(file("mine"));
+    ASSERT_TRUE(mine.open(QIODevice::WriteOnly) && mine.write("mine") == 4);
+    mine.close();
+    ASSERT_TRUE(QFile::link(mine.fileName(), planted));
+    EXPECT_EQ(selfTest({}).exitCode, 0);
+    EXPECT_FALSE(QFileInfo(planted).isSymLink());
+    EXPECT_EQ(QImage(planted).size(), QSize(410, 220));
+    ASSERT_TRUE(mine.open(QIODevice::ReadOnly));
+    EXPECT_EQ(mine.readAll(), "mine");
+    QFile::remove(planted);
+}
+
 }  // namespace
 }  // namespace brimlet::test

@@ -3,6 +3,7 @@
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -165,9 +166,10 @@ void expectPropertiesHostsRead(StatusItemClient& item) {
 // The dbusmenu calls hosts make besides GetLayout, with the errors they expect for ids that name
 // nothing; clicks on rows without an action do nothing.
 void expectGroupCallsAndErrors(StatusItemClient& item, int refreshId, int infoId) {
+    // An id asked many times is answered once; names are matched however many there are.
     const auto group =
-        item.callMenu("GetGroupProperties",
-                      {QVariant::fromValue(QList<int>{refreshId, 99}), QStringList{"label"}});
+        item.callMenu("GetGroupProperties", {QVariant::fromValue(QList<int>(1000, refreshId) << 99),
+                                             QStringList(1000, "x") << "label"});
     ASSERT_TRUE(group);
     const auto rows = qdbus_cast<DBusMenuItemList>(group->arguments().value(0));
     ASSERT_EQ(rows.size(), 1);
@@ -193,6 +195,28 @@ void expectGroupCallsAndErrors(StatusItemClient& item, int refreshId, int infoId
     const auto handled = item.callMenu("EventGroup", {QVariant::fromValue(events)});
     ASSERT_TRUE(handled);
     EXPECT_EQ(qdbus_cast<QList<int>>(handled->arguments().value(0)), QList<int>{99});
+}
+
+// Any program on the bus may hand in lists of any length: a list longer than any host sends is
+// refused at once, read no further than the bound.
+void expectLongListsRefused(StatusItemClient& item, int refreshId) {
+    const auto ids = [](qsizetype n, int id) { return QVariant::fromValue(QList<int>(n, id)); };
+    const QVariant events =
+        QVariant::fromValue(DBusMenuEventList(20'000, {99, "hovered", QDBusVariant(0), 0}));
+    const std::pair<const char*, QVariantList> calls[] = {
+        {"GetGroupProperties", {ids(100'000, refreshId), QStringList(10'000, "label")}},
+        {"GetLayout", {0, -1, QStringList(50'000, "label")}},
+        {"AboutToShowGroup", {ids(100'000, 99)}},
+        {"EventGroup", {events}},
+    };
+    for (const auto& [method, arguments] : calls) {
+        QElapsedTimer clock;
+        clock.start();
+        const auto reply = item.callMenu(method, arguments);
+        EXPECT_LT(clock.elapsed(), 100) << method;
+        EXPECT_TRUE(reply && reply->errorName() == "org.freedesktop.DBus.Error.LimitsExceeded")
+            << method;
+    }
 }
 
 TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
@@ -238,6 +262,7 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     EXPECT_EQ(toolTip.text, menu.mid(0, 4).join(u'\n') + "\n대기 중");
     EXPECT_EQ(item.itemProperty("IconAccessibleDesc"), toolTip.text);
     expectGroupCallsAndErrors(item, item.menu().idOf("지금 새로고침"), item.menu().idOf("대기 중"));
+    expectLongListsRefused(item, item.menu().idOf("지금 새로고침"));
 
     // Idle, with the activity source looking every 2 s: neither the icon nor the menu changes, and
     // the program sleeps (no animation timer): a few wake-ups in 2.5 s, not twelve a second.
@@ -264,8 +289,13 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     EXPECT_EQ(item.updatedLabels().value(item.menu().idOf(working)), working);
     EXPECT_TRUE(waitUntil([&] { return item.newIconCount() >= icons + 3; }, 10s));
 
-    EXPECT_TRUE(item.click(item.menu().idOf(QStringLiteral("지금 새로고침"))));
+    // A refresh the user asks for runs at once, the next not within 10 s however often asked.
+    for (int click = 0; click < 20; ++click) {
+        EXPECT_TRUE(item.click(item.menu().idOf(QStringLiteral("지금 새로고침"))));
+    }
     EXPECT_TRUE(waitUntil([&] { return server_.requests().size() == 2; }));
+    (void)waitUntil([] { return false; }, 500ms);
+    EXPECT_EQ(server_.requests().size(), 2);
     // Launch at login on and off again, each seen by a host opening the menu: two changes of the
     // check mark within a fraction of a second, announced at least a second after the last
     // announcement (the two may become one).
@@ -286,6 +316,16 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     for (qsizetype i = 1; i < item.layoutUpdates().size(); ++i) {
         EXPECT_GE(item.layoutUpdates()[i].atMs - item.layoutUpdates()[i - 1].atMs, 900) << i;
     }
+    // A switch that fails shows its alert without a loop of its own, and clicks while it is up do
+    // nothing, also once the switch would succeed.
+    ASSERT_TRUE(QDir(QFileInfo(autostart).path()).removeRecursively());
+    ASSERT_TRUE(QFile(QFileInfo(autostart).path()).open(QIODevice::WriteOnly));
+    for (const bool blocked : {true, false}) {
+        EXPECT_TRUE(item.click(item.menu().idOf(QStringLiteral("로그인 시 자동 실행"))));
+        (void)item.menu();  // the click has been carried out
+        EXPECT_TRUE(!blocked || QFile::remove(QFileInfo(autostart).path()));
+    }
+    EXPECT_FALSE(QFileInfo::exists(autostart));
 
     // The panel restarts: the item registers again with the new watcher.
     watcher_.stop();
@@ -336,6 +376,18 @@ TEST_F(TrayEndToEndTest, SaysOnceThatNoTrayWasFoundAndShowsItselfWhenOneComes) {
     const QString err = QString::fromUtf8(app_.readAllStandardError());
     EXPECT_EQ(err.count(u'\n'), 1) << err.toStdString();
     EXPECT_TRUE(err.startsWith(u"Brimlet: 트레이를 찾지 못했습니다. ")) << err.toStdString();
+}
+
+// Where no XEmbed tray can stand in, a dropped bus connection ends the program with a reason: no
+// tray host could ever show it again.
+TEST_F(TrayEndToEndTest, EndsWithAReasonWhenTheBusDropsAndNoOtherTrayExists) {
+    ASSERT_TRUE(watcher_.start());
+    startApp();
+    ASSERT_TRUE(registeredTimes(1));
+    bus_.stop();
+    ASSERT_TRUE(waitUntil([&] { return app_.state() == QProcess::NotRunning; }));
+    EXPECT_EQ(app_.exitCode(), 1);
+    EXPECT_TRUE(app_.readAllStandardError().contains("세션 버스"));
 }
 
 }  // namespace

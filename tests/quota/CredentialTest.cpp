@@ -1,8 +1,13 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <atomic>
+#include <future>
+#include <thread>
 
 #include "quota/Credential.h"
 #include "support/QtPrinters.h"
@@ -30,7 +35,9 @@ TEST(CredentialTest, TakesTheAccessTokenOutOfTheCredential) {
     }
 }
 
-TEST(CredentialTest, ReadsOnlyASmallRegularFile) {
+// Only a small regular file is read. A FIFO swapped in for it at any moment never holds the reader:
+// each read ends, with the file's content or nothing. One held anyway is let go by a writer.
+TEST(CredentialTest, ReadsOnlyASmallRegularFileNeverAFifoSwappedIn) {
     const QTemporaryDir dir;
     const auto written = [&dir](const char* name, const QByteArray& content) {
         QFile file(dir.filePath(QString::fromUtf8(name)));
@@ -40,9 +47,32 @@ TEST(CredentialTest, ReadsOnlyASmallRegularFile) {
     const QByteArray atLimit(maxCredentialBytes, ' ');
     EXPECT_EQ(readCredentialFile(written("at-limit", atLimit)), atLimit);
     EXPECT_EQ(readCredentialFile(written("over", atLimit + ' ')), std::nullopt);
-    const QString fifo = dir.filePath(QStringLiteral("fifo"));
-    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    EXPECT_EQ(readCredentialFile(fifo), std::nullopt) << "would block until a writer came";
+    const QByteArray names[] = {QFile::encodeName(written("file", "secret")),
+                                QFile::encodeName(dir.filePath("fifo"))};
+    ASSERT_EQ(::mkfifo(names[1].constData(), 0600), 0);
+    std::atomic<bool> done = false;
+    std::thread swapper([&] {
+        while (!done) {
+            ::renameat2(AT_FDCWD, names[0].constData(), AT_FDCWD, names[1].constData(),
+                        RENAME_EXCHANGE);
+        }
+    });
+    auto reads = std::async(std::launch::async, [&names] {
+        for (int i = 0; i < 20'000; ++i) {
+            if (readCredentialFile(QFile::decodeName(names[0])).value_or("secret") != "secret") {
+                return false;
+            }
+        }
+        return true;
+    });
+    const bool ended = reads.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    done = true;
+    swapper.join();
+    for (const auto& name : names) {
+        ::close(ended ? -1 : ::open(name.constData(), O_WRONLY | O_NONBLOCK));
+    }
+    EXPECT_TRUE(ended) << "held in open() by the FIFO";
+    EXPECT_TRUE(reads.get()) << "read the FIFO as the credential";
 }
 
 }  // namespace

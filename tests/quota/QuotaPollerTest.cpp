@@ -110,7 +110,7 @@ TEST_F(QuotaPollerTest, FailuresKeepTheLastGoodBucketsAndSayWhy) {
         // Never idle long enough for the idle time-out, but past the deadline.
         {"dripped past the deadline",
          {.streamBytes = 20, .pieceBytes = 1, .pieceInterval = 100ms},
-         std::nullopt},
+         QStringLiteral("응답 시간 초과")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -154,7 +154,8 @@ TEST_F(QuotaPollerTest, WithoutATokenNothingIsSentAndTheNextPollReadsItAgain) {
 }
 
 // One request at a time: every poll the timer starts meets two refreshNow calls while its request
-// is in flight, and they add nothing, neither a request nor a reset of the back-off.
+// is in flight, and they add nothing, neither a request nor a reset of the back-off. Refreshes
+// asked for come 10 s apart; one asked sooner is answered by the next poll, due when they are up.
 TEST_F(QuotaPollerTest, BacksOffWhileFailingAndRefreshNowStartsOver) {
     const ScriptedAnswer fail{503};
     const auto success = ScriptedAnswer::ok(oneBucket);
@@ -178,13 +179,19 @@ TEST_F(QuotaPollerTest, BacksOffWhileFailingAndRefreshNowStartsOver) {
         if (step.attempt == timer) {
             ASSERT_TRUE(timerPollFinished(*poller));
         } else {
+            now_ = now_.addSecs(10);
             step.attempt == start ? poller->start() : poller->refreshNow();
             EXPECT_EQ(pendingWait(*poller), std::nullopt) << "old timer still pending";
             ASSERT_TRUE(attemptFinished());
         }
         EXPECT_EQ(pendingWait(*poller), step.wait);
     }
-    EXPECT_EQ(server_.requests().size(), std::size(steps));
+    now_ = now_.addSecs(4);
+    poller->refreshNow();
+    poller->refreshNow();
+    EXPECT_EQ(pendingWait(*poller), 6s);
+    ASSERT_TRUE(timerPollFinished(*poller));
+    EXPECT_EQ(server_.requests().size(), std::size(steps) + 1);
 }
 
 // A request in flight still completes, but its completion reaches nothing.

@@ -49,6 +49,10 @@ PrivateBus::~PrivateBus() {
     for (const auto& name : std::as_const(connectionNames_)) {
         QDBusConnection::disconnectFromBus(name);
     }
+    stop();
+}
+
+void PrivateBus::stop() {
     daemon_.kill();
     daemon_.waitForFinished();
 }

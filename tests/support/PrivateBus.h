@@ -20,6 +20,9 @@ class PrivateBus {
     // Empty when the daemon could not be started.
     [[nodiscard]] QString address() const { return address_; }
 
+    // Ends the daemon now: every connection to the bus drops.
+    void stop();
+
     // A new connection of this process to the bus, named `name` within the process; closed when
     // the bus goes.
     [[nodiscard]] QDBusConnection connect(const QString& name);

@@ -92,7 +92,7 @@ TEST_F(StatusNotifierItemBus, ReadsTheRecordsOnceForARootNamedManyTimes) {
     test::StatusItemClient host(hostConnection, itemConnection.baseService());
     ASSERT_TRUE(host.callMenu(QStringLiteral("AboutToShow"), {0}));  // built: 1 read
     const auto shown = host.callMenu(QStringLiteral("AboutToShowGroup"),
-                                     {QVariant::fromValue(QList<int>(10'000, 0))});
+                                     {QVariant::fromValue(QList<int>(1000, 0))});
     ASSERT_TRUE(shown);
     EXPECT_EQ(qdbus_cast<QList<int>>(shown->arguments().value(0)), QList<int>());  // unchanged
     EXPECT_EQ(reads, 2);
@@ -142,6 +142,16 @@ TEST_F(StatusNotifierItemBus, StandsInForTheWatcherOnlyWhileThereIsNone) {
     watcher.stop();
     EXPECT_TRUE(test::waitUntil([&] { return !item.placement().visible; }));     // waiting for it
     EXPECT_TRUE(test::waitUntil([&] { return item.placement().visible; }, 5s));  // stand-in again
+    // A bus connection that drops never brings a watcher back: the stand-in takes over.
+    auto lostBus = std::make_unique<test::PrivateBus>();
+    test::FakeStatusWatcher lostWatcher(lostBus->connect(QStringLiteral("lost-host")));
+    ASSERT_TRUE(lostWatcher.start());
+    LinuxStatusItem lostItem(41, lostBus->connect(QStringLiteral("lost-item")), true);
+    lostItem.setGauge(GaugeFace{});
+    EXPECT_TRUE(test::waitUntil([&] { return lostItem.placement().visible; }));  // registered
+    lostBus->stop();
+    EXPECT_TRUE(test::waitUntil([&] { return !lostItem.placement().visible; }));
+    EXPECT_TRUE(test::waitUntil([&] { return lostItem.placement().visible; }, 5s));
     // Not on Wayland, where no XEmbed tray exists: there the item just waits.
     LinuxStatusItem waylandItem(41, bus.connect(QStringLiteral("wayland")), false);
     waylandItem.setGauge(GaugeFace{});

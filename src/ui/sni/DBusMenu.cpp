@@ -1,7 +1,5 @@
 #include "ui/sni/DBusMenu.h"
 
-#include "ui/sni/MenuLayout.h"
-
 namespace brimlet {
 
 namespace {
@@ -63,11 +61,11 @@ QList<int> DBusMenu::eventGroup(const DBusMenuEventList& events) {
 }
 
 std::optional<DBusMenuLayoutItem> DBusMenu::layout(int parentId, int recursionDepth,
-                                                   const QStringList& names) {
+                                                   const PropertyNames& names) {
     return menuLayout(items(), parentId, recursionDepth, names);
 }
 
-DBusMenuItemList DBusMenu::groupProperties(const QList<int>& ids, const QStringList& names) {
+DBusMenuItemList DBusMenu::groupProperties(const QList<int>& ids, const PropertyNames& names) {
     return menuGroupProperties(items(), ids, names);
 }
 

@@ -8,6 +8,7 @@
 
 #include "ui/MenuItem.h"
 #include "ui/sni/DBusTypes.h"
+#include "ui/sni/MenuLayout.h"
 
 namespace brimlet {
 
@@ -40,8 +41,9 @@ class DBusMenu : public QObject {
     [[nodiscard]] QList<int> eventGroup(const DBusMenuEventList& events);
 
     [[nodiscard]] std::optional<DBusMenuLayoutItem> layout(int parentId, int recursionDepth,
-                                                           const QStringList& names);
-    [[nodiscard]] DBusMenuItemList groupProperties(const QList<int>& ids, const QStringList& names);
+                                                           const PropertyNames& names);
+    [[nodiscard]] DBusMenuItemList groupProperties(const QList<int>& ids,
+                                                   const PropertyNames& names);
     [[nodiscard]] std::optional<QVariant> property(int id, const QString& name);
     [[nodiscard]] uint revision() const { return revision_; }
     // The records as hosts see them now.

@@ -1,5 +1,7 @@
 #include "ui/sni/DBusMenuAdaptor.h"
 
+#include <QDBusConnection>
+
 #include "ui/sni/DBusMenu.h"
 
 namespace brimlet {
@@ -14,8 +16,12 @@ bool DBusMenuAdaptor::AboutToShow(int id) {
     return menu_.aboutToShow(id);
 }
 
-QList<int> DBusMenuAdaptor::AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors) {
-    return menu_.aboutToShowGroup(ids, idErrors);
+void DBusMenuAdaptor::AboutToShowGroup(const QDBusMessage& message) {
+    if (const auto ids = leadingList<int>(message, QStringLiteral("ai"))) {
+        QList<int> idErrors;
+        const QList<int> updates = menu_.aboutToShowGroup(*ids, idErrors);
+        reply(message, {QVariant::fromValue(updates), QVariant::fromValue(idErrors)});
+    }
 }
 
 void DBusMenuAdaptor::Event(int id, const QString& eventId, const QDBusVariant& /*data*/,
@@ -23,19 +29,32 @@ void DBusMenuAdaptor::Event(int id, const QString& eventId, const QDBusVariant& 
     menu_.handleEvent(id, eventId);
 }
 
-QList<int> DBusMenuAdaptor::EventGroup(const QList<DBusMenuEvent>& events) {
-    return menu_.eventGroup(events);
+void DBusMenuAdaptor::EventGroup(const QDBusMessage& message) {
+    if (const auto events = leadingList<DBusMenuEvent>(message, QStringLiteral("a(isvu)"))) {
+        reply(message, {QVariant::fromValue(menu_.eventGroup(*events))});
+    }
 }
 
-QList<DBusMenuItem> DBusMenuAdaptor::GetGroupProperties(const QList<int>& ids,
-                                                        const QStringList& propertyNames) {
-    return menu_.groupProperties(ids, propertyNames);
+void DBusMenuAdaptor::GetGroupProperties(const QDBusMessage& message) {
+    const auto ids = leadingList<int>(message, QStringLiteral("aias"));
+    if (!ids) {
+        return;
+    }
+    const QStringList names = message.arguments().value(1).toStringList();
+    if (!refuseLongList(names.size())) {
+        const auto rows = menu_.groupProperties(*ids, PropertyNames(names.cbegin(), names.cend()));
+        reply(message, {QVariant::fromValue(rows)});
+    }
 }
 
 uint DBusMenuAdaptor::GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames,
                                 DBusMenuLayoutItem& layout) {
+    if (refuseLongList(propertyNames.size())) {
+        return 0;
+    }
     // The layout first: a first request builds the menu, which moves the revision.
-    const auto found = menu_.layout(parentId, recursionDepth, propertyNames);
+    const auto found = menu_.layout(parentId, recursionDepth,
+                                    PropertyNames(propertyNames.cbegin(), propertyNames.cend()));
     if (!found) {
         sendUnknownId(parentId);
         return 0;
@@ -52,6 +71,42 @@ QDBusVariant DBusMenuAdaptor::GetProperty(int id, const QString& name) {
         return QDBusVariant(QVariant(0));
     }
     return QDBusVariant(*value);
+}
+
+bool DBusMenuAdaptor::refuseLongList(qsizetype entries) {
+    if (entries <= maxListEntries) {
+        return false;
+    }
+    sendErrorReply(QDBusError::LimitsExceeded,
+                   QStringLiteral("At most %1 entries in a list").arg(maxListEntries));
+    return true;
+}
+
+template <typename Entry>
+std::optional<QList<Entry>> DBusMenuAdaptor::leadingList(const QDBusMessage& message,
+                                                         const QString& signature) {
+    if (message.signature() != signature) {
+        sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("Expected (%1)").arg(signature));
+        return std::nullopt;
+    }
+    const auto array = qvariant_cast<QDBusArgument>(message.arguments().value(0));
+    QList<Entry> entries;
+    array.beginArray();
+    while (!array.atEnd() && entries.size() <= maxListEntries) {  // the rest stays unread
+        Entry entry;
+        array >> entry;
+        entries.append(entry);
+    }
+    array.endArray();  // also when stopped early: it frees what beginArray() took
+    if (refuseLongList(entries.size())) {
+        return std::nullopt;
+    }
+    return entries;
+}
+
+void DBusMenuAdaptor::reply(const QDBusMessage& message, const QVariantList& values) {
+    message.setDelayedReply(true);
+    connection().send(message.createReply(values));
 }
 
 void DBusMenuAdaptor::sendUnknownId(int id) {

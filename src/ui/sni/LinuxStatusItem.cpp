@@ -1,7 +1,9 @@
 #include "ui/sni/LinuxStatusItem.h"
 
+#include <QCoreApplication>
 #include <QSystemTrayIcon>
 
+#include "base/ConsoleOutput.h"
 #include "ui/TrayStatusItem.h"
 #include "ui/sni/NoTrayNotice.h"
 #include "ui/sni/StatusNotifierItem.h"
@@ -10,6 +12,7 @@ namespace brimlet {
 
 LinuxStatusItem::LinuxStatusItem(double length, const QDBusConnection& connection, bool x11)
     : length_(length),
+      x11_(x11),
       statusNotifier_(std::make_unique<StatusNotifierItem>(length, connection)),
       chooser_(x11, statusNotifier_->isWatcherPresent()) {
     clock_.start();
@@ -49,6 +52,12 @@ Placement LinuxStatusItem::placement() const {
 }
 
 void LinuxStatusItem::choose() {
+    if (statusNotifier_->isConnectionLost() && !x11_) {
+        printError(
+            QStringLiteral("Brimlet: 세션 버스 연결이 끊겨 트레이에 보일 수 없어 종료합니다\n"));
+        QCoreApplication::exit(1);
+        return;
+    }
     const qint64 now = clock_.elapsed();
     chooser_.observe(statusNotifier_->isWatcherPresent(), statusNotifier_->isRegistered(), now);
     const bool wantXEmbed = chooser_.face(now) == TrayFaceChooser::Face::XEmbed;

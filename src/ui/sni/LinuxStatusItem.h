@@ -18,7 +18,9 @@ class TrayStatusItem;
 // The status item of Linux desktops: our StatusNotifierItem, exported and kept registered for
 // the whole run, and, while no StatusNotifierWatcher is on the bus of an X11 session, Qt's tray
 // icon as a stand-in for XEmbed trays, showing the square gauge and the same menu. Exactly one of
-// the two is shown (TrayFaceChooser); the other draws nothing.
+// the two is shown (TrayFaceChooser); the other draws nothing. When the bus connection drops, no
+// tray host can ever show our item again: on X11 the stand-in takes over for good, elsewhere the
+// program ends with a message rather than run on with no face.
 class LinuxStatusItem final : public QObject, public StatusItem {
     Q_OBJECT
 
@@ -35,6 +37,7 @@ class LinuxStatusItem final : public QObject, public StatusItem {
     void choose();
 
     double length_;
+    bool x11_;
     std::unique_ptr<StatusNotifierItem> statusNotifier_;
     std::unique_ptr<TrayStatusItem> xembed_;  // only while it is the face shown
     std::optional<GaugeFace> face_;

@@ -32,7 +32,7 @@ QVariantMap rootProperties() {
     return {{QStringLiteral("children-display"), QStringLiteral("submenu")}};
 }
 
-QVariantMap onlyNamed(QVariantMap properties, const QStringList& names) {
+QVariantMap onlyNamed(QVariantMap properties, const PropertyNames& names) {
     if (!names.isEmpty()) {
         properties.removeIf([&names](const auto& entry) { return !names.contains(entry.key()); });
     }
@@ -58,7 +58,7 @@ QString menuLabel(const QString& text) {
 }
 
 std::optional<QVariantMap> menuNodeProperties(const MenuItems& items, int id,
-                                              const QStringList& names) {
+                                              const PropertyNames& names) {
     if (id == rootId) {
         return onlyNamed(rootProperties(), names);
     }
@@ -70,7 +70,7 @@ std::optional<QVariantMap> menuNodeProperties(const MenuItems& items, int id,
 }
 
 std::optional<DBusMenuLayoutItem> menuLayout(const MenuItems& items, int parentId,
-                                             int recursionDepth, const QStringList& names) {
+                                             int recursionDepth, const PropertyNames& names) {
     const auto properties = menuNodeProperties(items, parentId, names);
     if (!properties) {
         return std::nullopt;
@@ -86,9 +86,14 @@ std::optional<DBusMenuLayoutItem> menuLayout(const MenuItems& items, int parentI
 }
 
 DBusMenuItemList menuGroupProperties(const MenuItems& items, const QList<int>& ids,
-                                     const QStringList& names) {
+                                     const PropertyNames& names) {
     DBusMenuItemList answer;
+    QList<bool> answered(items.size() + 1, false);  // by node id: the root and one per row
     for (const auto id : ids) {
+        if (id < 0 || id >= answered.size() || answered.at(id)) {
+            continue;
+        }
+        answered[id] = true;
         if (const auto properties = menuNodeProperties(items, id, names)) {
             answer.append({id, *properties});
         }

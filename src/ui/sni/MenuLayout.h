@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QStringList>
 #include <QVariant>
 #include <optional>
@@ -19,21 +20,26 @@ namespace brimlet {
 // underscores are doubled.
 [[nodiscard]] QString menuLabel(const QString& text);
 
+// The property names a host asks for; none asks for all of them. A set, since a caller on the bus
+// may name many and each property is looked up in it.
+using PropertyNames = QSet<QString>;
+
 // The properties of node `id` (the root included), only those in `names` unless it is empty;
 // none for an unknown id. Values the protocol defaults to (type "standard", enabled, visible) are
 // left out, as hosts assume them.
 [[nodiscard]] std::optional<QVariantMap> menuNodeProperties(const MenuItems& items, int id,
-                                                            const QStringList& names = {});
+                                                            const PropertyNames& names = {});
 
 // GetLayout's answer for `parentId`: that node and its children down to `recursionDepth` levels
 // (-1 all, 0 none); none for an unknown id. Rows have no children of their own.
 [[nodiscard]] std::optional<DBusMenuLayoutItem> menuLayout(const MenuItems& items, int parentId,
                                                            int recursionDepth,
-                                                           const QStringList& names = {});
+                                                           const PropertyNames& names = {});
 
-// GetGroupProperties' answer: the known ids in the order asked, unknown ones left out.
+// GetGroupProperties' answer: each known id once, in the order first asked; unknown ones left out.
+// However often a caller repeats an id, the answer holds at most one node per row.
 [[nodiscard]] DBusMenuItemList menuGroupProperties(const MenuItems& items, const QList<int>& ids,
-                                                   const QStringList& names = {});
+                                                   const PropertyNames& names = {});
 
 // What ItemsPropertiesUpdated tells hosts that keep their copy of the rows (GNOME's re-reads only
 // the layout's structure): for each node in both sets of records, the properties that changed

@@ -85,6 +85,10 @@ bool StatusNotifierItem::isWatcherPresent() const {
     return registration_ != nullptr && registration_->isWatcherPresent();
 }
 
+bool StatusNotifierItem::isConnectionLost() const {
+    return registration_ != nullptr && registration_->isConnectionLost();
+}
+
 const IconPixmapList& StatusNotifierItem::iconPixmaps() const {
     if (!iconPixmaps_) {
         iconPixmaps_ = face_ ? squareIconPixmaps(*face_) : IconPixmapList{};

@@ -38,6 +38,8 @@ class StatusNotifierItem final : public QObject, public StatusItem {
     [[nodiscard]] bool isRegistered() const;
     // Whether org.kde.StatusNotifierWatcher has an owner on the bus.
     [[nodiscard]] bool isWatcherPresent() const;
+    // Whether the bus connection the item was exported on dropped, for good.
+    [[nodiscard]] bool isConnectionLost() const;
 
     [[nodiscard]] static QString id() { return appIdentifier; }
     [[nodiscard]] static QString title() { return QStringLiteral("Brimlet"); }
@@ -58,7 +60,7 @@ class StatusNotifierItem final : public QObject, public StatusItem {
   Q_SIGNALS:
     void iconChanged();
     void summaryChanged();
-    // The watcher came or went, or took or lost our registration.
+    // The watcher came or went, or took or lost our registration, or the connection dropped.
     void presenceChanged();
 
   private:

@@ -18,6 +18,10 @@ WatcherRegistration::WatcherRegistration(const QDBusConnection& connection, QStr
       watcher_(watcherService, connection, QDBusServiceWatcher::WatchForOwnerChange) {
     connect(&watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
             &WatcherRegistration::watcherOwnerChanged);
+    // The library's own signal on a dropped connection; QtDBus takes only a slot's name here.
+    connection_.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
+                        QStringLiteral("org.freedesktop.DBus.Local"),
+                        QStringLiteral("Disconnected"), this, SLOT(loseConnection()));
     // Asked once, synchronously: whoever shows a stand-in while there is no watcher must know
     // before showing it. The bus daemon itself answers, so this never waits on a hung peer.
     const auto* const bus = connection_.interface();
@@ -51,6 +55,14 @@ void WatcherRegistration::watcherOwnerChanged(const QString& /*service*/,
     } else {
         registerItem();
     }
+    Q_EMIT changed();
+}
+
+void WatcherRegistration::loseConnection() {
+    ++latestRequest_;  // an answer still under way can no longer come
+    connectionLost_ = true;
+    watcherPresent_ = false;
+    registered_ = false;
     Q_EMIT changed();
 }
 
