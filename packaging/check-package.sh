@@ -48,7 +48,7 @@ issues=$(MANWIDTH=80 man --warnings -l "$share/man/man1/brimlet.1.gz" 2>&1 >/dev
 home="$scratch/home"
 mkdir -p "$home"
 program="$root/usr/bin/brimlet"
-expected="잔량 실패 — 키체인에서 토큰을 못 읽음"
+expected="잔량 실패 — 자격 증명 파일에서 토큰을 못 읽음"
 if grep -qF "http://127.0.0.1:47613/api/oauth/usage" "$program"; then
     mkdir -p "$home/.claude" "$scratch/service/api/oauth"
     echo '{"claudeAiOauth": {"accessToken": "package-check"}}' >"$home/.claude/.credentials.json"
@@ -64,7 +64,7 @@ if grep -qF "http://127.0.0.1:47613/api/oauth/usage" "$program"; then
     kill -0 "$server" 2>/dev/null || fail "the stand-in usage service could not take port 47613"
     expected=$'잔량 파싱 성공 — 1줄\n  세션 (5시간) : 사용 25% / 남음 75% / 리셋 2026-12-05T15:00:00Z'
 fi
-out=$(cd "$scratch" && HOME="$home" "$program" --selftest gauge.png) &&
+out=$(cd "$scratch" && HOME="$home" env -u CLAUDE_CONFIG_DIR "$program" --selftest gauge.png) &&
     [[ $out == "$expected"$'\n렌더 저장 → gauge.png' ]] || fail "self-test printed: $out"
 [[ $(file -b "$scratch/gauge.png") == "PNG image data, 410 x 220,"* ]] || fail "no 410 x 220 PNG"
 echo "check-package: $(basename "$deb") is sound"
