@@ -12,8 +12,9 @@ namespace {
 constexpr double rowSize = 12;
 constexpr double detailSize = 11;
 
-MenuItem info(const QString& text, double size, TextRole colour) {
+MenuItem info(int id, const QString& text, double size, TextRole colour) {
     MenuItem item;
+    item.id = id;
     item.text = text;
     item.fontSize = size;
     item.colour = colour;
@@ -21,14 +22,16 @@ MenuItem info(const QString& text, double size, TextRole colour) {
     return item;
 }
 
-MenuItem separator() {
+MenuItem separator(int id) {
     MenuItem item;
+    item.id = id;
     item.separator = true;
     return item;
 }
 
-MenuItem action(const QString& text, MenuAction what, QChar key = {}) {
+MenuItem action(int id, const QString& text, MenuAction what, QChar key = {}) {
     MenuItem item;
+    item.id = id;
     item.text = text;
     item.action = what;
     item.keyEquivalent = key;
@@ -42,23 +45,28 @@ QString resetText(const QDateTime& at, const QTimeZone& zone) {
 
 void addQuotaGroup(MenuItems& items, const MenuState& state, const QTimeZone& zone) {
     if (state.buckets.isEmpty()) {
-        items.append(state.lastError
-                         ? info(QStringLiteral("잔량을 못 읽음 — ") + *state.lastError, rowSize,
-                                TextRole::Primary)
-                         : info(QStringLiteral("불러오는 중…"), rowSize, TextRole::Primary));
+        items.append(info(menuRowId::quotaStatus,
+                          state.lastError ? QStringLiteral("잔량을 못 읽음 — ") + *state.lastError
+                                          : QStringLiteral("불러오는 중…"),
+                          rowSize, TextRole::Primary));
         return;
     }
-    for (const Bucket& bucket : state.buckets) {
-        items.append(info(bucket.label() + QStringLiteral("   ") + printfWhole(bucket.remaining()) +
+    // Lists of buckets hold at most three, so every row has an id of its own.
+    for (int index = 0; index < std::min<int>(3, int(state.buckets.size())); ++index) {
+        const Bucket& bucket = state.buckets.at(index);
+        items.append(info(menuRowId::bucket(index),
+                          bucket.label() + QStringLiteral("   ") + printfWhole(bucket.remaining()) +
                               QStringLiteral("% 남음"),
                           rowSize, TextRole::Primary));
         if (bucket.resetsAt()) {
-            items.append(info(QStringLiteral("      리셋 ") + resetText(*bucket.resetsAt(), zone),
+            items.append(info(menuRowId::bucketReset(index),
+                              QStringLiteral("      리셋 ") + resetText(*bucket.resetsAt(), zone),
                               detailSize, TextRole::Secondary));
         }
     }
     if (state.lastError) {
-        items.append(info(QStringLiteral("      갱신 실패 — ") + *state.lastError, detailSize,
+        items.append(info(menuRowId::refreshFailed,
+                          QStringLiteral("      갱신 실패 — ") + *state.lastError, detailSize,
                           TextRole::Secondary));
     }
 }
@@ -83,21 +91,26 @@ QString activityLine(const Signal& activity) {
 MenuItems buildStatusMenu(const MenuState& state, const QTimeZone& zone) {
     MenuItems items;
     addQuotaGroup(items, state, zone);
-    items.append(separator());
-    items.append(info(activityLine(state.activity), rowSize, TextRole::Primary));
+    items.append(separator(menuRowId::quotaEnd));
+    items.append(
+        info(menuRowId::activity, activityLine(state.activity), rowSize, TextRole::Primary));
     if (state.lastSuccess) {
         items.append(info(
+            menuRowId::lastRefresh,
             QStringLiteral("마지막 갱신 ") +
                 QLocale().toString(state.lastSuccess->toTimeZone(zone), QStringLiteral("HH:mm:ss")),
             detailSize, TextRole::Secondary));
     }
-    items.append(separator());
-    items.append(action(QStringLiteral("지금 새로고침"), MenuAction::Refresh, u'r'));
-    MenuItem login = action(QStringLiteral("로그인 시 자동 실행"), MenuAction::ToggleLogin);
+    items.append(separator(menuRowId::actionsStart));
+    items.append(
+        action(menuRowId::refresh, QStringLiteral("지금 새로고침"), MenuAction::Refresh, u'r'));
+    MenuItem login = action(menuRowId::launchAtLogin, QStringLiteral("로그인 시 자동 실행"),
+                            MenuAction::ToggleLogin);
     login.checked = state.launchAtLogin;
     items.append(login);
-    items.append(info(QStringLiteral("Brimlet ") + state.version, detailSize, TextRole::Tertiary));
-    items.append(action(QStringLiteral("종료"), MenuAction::Quit, u'q'));
+    items.append(info(menuRowId::version, QStringLiteral("Brimlet ") + state.version, detailSize,
+                      TextRole::Tertiary));
+    items.append(action(menuRowId::quit, QStringLiteral("종료"), MenuAction::Quit, u'q'));
     return items;
 }
 

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSize>
+#include <map>
 
 #include "support/BrimletProcess.h"
 #include "support/CredentialFile.h"
@@ -367,7 +368,8 @@ TEST_F(TrayEndToEndTest, SaysOnceThatNoTrayWasFoundAndShowsItselfWhenOneComes) {
     ASSERT_EQ(call.size(), 8);
     EXPECT_EQ(call.at(0), "Brimlet");
     EXPECT_EQ(call.at(3), "Brimlet: 트레이를 찾지 못했습니다");
-    EXPECT_TRUE(call.at(4).toString().contains(u"AppIndicator")) << call.at(4).toString().toStdString();
+    EXPECT_TRUE(call.at(4).toString().contains(u"AppIndicator"))
+        << call.at(4).toString().toStdString();
     ASSERT_TRUE(watcher_.start());
     ASSERT_TRUE(registeredTimes(1));
     EXPECT_TRUE(client().click(client().menu().idOf(QStringLiteral("종료"))));
@@ -388,6 +390,87 @@ TEST_F(TrayEndToEndTest, EndsWithAReasonWhenTheBusDropsAndNoOtherTrayExists) {
     ASSERT_TRUE(waitUntil([&] { return app_.state() == QProcess::NotRunning; }));
     EXPECT_EQ(app_.exitCode(), 1);
     EXPECT_TRUE(app_.readAllStandardError().contains("세션 버스"));
+}
+
+// Rows with their structured values (the shortcut) reduced to their presence: QVariants holding
+// a QDBusArgument never compare equal.
+QList<std::pair<int, QVariantMap>> comparable(QList<std::pair<int, QVariantMap>> rows) {
+    for (auto& [id, properties] : rows) {
+        for (auto& value : properties) {
+            if (value.canConvert<QDBusArgument>()) {
+                value = QStringLiteral("(structure)");
+            }
+        }
+    }
+    return rows;
+}
+
+// The menu's rows as GetLayout gives them now: id and properties, in order.
+QList<std::pair<int, QVariantMap>> freshRows(StatusItemClient& item) {
+    QList<std::pair<int, QVariantMap>> rows;
+    const auto reply = item.callMenu("GetLayout", {0, -1, QStringList()});
+    if (reply && reply->type() == QDBusMessage::ReplyMessage) {
+        for (const auto& child :
+             qdbus_cast<DBusMenuLayoutItem>(reply->arguments().value(1)).children) {
+            rows.append({child.id, child.properties});
+        }
+    }
+    return rows;
+}
+
+// Hosts that keep what they learnt of an id (XFCE's, Plasma's and waybar's menus) draw a row with
+// the kind the id first had, and GNOME's takes new texts only from ItemsPropertiesUpdated. Through
+// every state of the menu, from before the first answer to a failed refresh and back, an id keeps
+// its kind, and what such a host holds is what a fresh read shows.
+TEST_F(TrayEndToEndTest, EveryRowKeepsItsIdAndCachingHostsStayRight) {
+    const ScriptedAnswer slow{.streamBytes = 4000, .pieceBytes = 400, .pieceInterval = 300ms};
+    server_.script(
+        {slow, ScriptedAnswer::ok(twoBuckets), {.status = 500}, ScriptedAnswer::ok(twoBuckets)});
+    ASSERT_TRUE(watcher_.start());
+    startApp();
+    ASSERT_TRUE(registeredTimes(1));
+    StatusItemClient item = client();
+    std::map<int, QStringList> kinds;
+    const auto expectRight = [&](const char* state, const auto& shown) {
+        SCOPED_TRACE(state);
+        ASSERT_TRUE(waitUntil([&] { return shown(item.menu().labels); }, 15s));
+        ASSERT_TRUE(waitUntil([&] {
+            return item.layoutUpdates().isEmpty() ||
+                   item.layoutUpdates().last().revision == item.menu().revision;
+        }));
+        const auto fresh = freshRows(item);
+        EXPECT_EQ(comparable(item.cachedRows()), comparable(fresh));
+        for (const auto& [id, properties] : fresh) {
+            const QStringList kind{properties.value("type").toString(),
+                                   properties.value("toggle-type").toString(),
+                                   properties.contains("shortcut") ? "shortcut" : ""};
+            EXPECT_EQ(kinds.try_emplace(id, kind).first->second, kind) << "id " << id;
+        }
+    };
+    expectRight("before the first answer", [](const QStringList& rows) {
+        return rows.contains(QStringLiteral("불러오는 중…"));
+    });
+    expectRight("the first answer failed", [](const QStringList& rows) {
+        return rows.first().startsWith(QStringLiteral("잔량을 못 읽음"));
+    });
+    const int refresh = item.menu().idOf(QStringLiteral("지금 새로고침"));
+    EXPECT_TRUE(item.click(refresh));
+    expectRight("a good answer", [](const QStringList& rows) {
+        return rows.first() == QStringLiteral("세션 (5시간)   63% 남음");
+    });
+    appendTo(transcripts()[0], replyLine("msg_01d", 400));
+    expectRight("Claude Code at work", [](const QStringList& rows) {
+        return rows.contains(QStringLiteral("작동 중 — Opus 20 tok/s"));
+    });
+    EXPECT_TRUE(item.click(refresh));  // answered 10 s after the last one asked
+    expectRight("a failed refresh", [](const QStringList& rows) {
+        return rows.contains(QStringLiteral("      갱신 실패 — HTTP 500"));
+    });
+    EXPECT_TRUE(item.click(refresh));
+    expectRight("a good refresh again", [](const QStringList& rows) {
+        return !rows.contains(QStringLiteral("      갱신 실패 — HTTP 500")) &&
+               rows.contains(QStringLiteral("세션 (5시간)   63% 남음"));
+    });
 }
 
 }  // namespace

@@ -85,7 +85,29 @@ void StatusItemClient::recordPropertiesUpdate(const QDBusMessage& message) {
             updatedLabels_.insert(node.id,
                                   node.properties.value(QStringLiteral("label")).toString());
         }
+        if (learnt_.contains(node.id)) {
+            learnt_[node.id].insert(node.properties);
+        }
     }
+    for (const auto& node : qdbus_cast<DBusMenuItemKeysList>(message.arguments().value(1))) {
+        for (const QString& name : node.names) {
+            learnt_[node.id].remove(name);
+        }
+    }
+}
+
+QList<std::pair<int, QVariantMap>> StatusItemClient::cachedRows() {
+    QList<std::pair<int, QVariantMap>> rows;
+    const auto reply = callMenu(QStringLiteral("GetLayout"), {0, -1, QStringList()});
+    if (!reply || reply->type() != QDBusMessage::ReplyMessage) {
+        return rows;
+    }
+    for (const auto& child : qdbus_cast<DBusMenuLayoutItem>(reply->arguments().value(1)).children) {
+        const auto learnt = learnt_.find(child.id);
+        rows.append(
+            {child.id, learnt != learnt_.end() ? *learnt : learnt_[child.id] = child.properties});
+    }
+    return rows;
 }
 
 void StatusItemClient::recordLayoutUpdate(uint revision, int /*parent*/) {

@@ -54,6 +54,10 @@ class StatusItemClient : public QObject {
     [[nodiscard]] const QList<LayoutUpdate>& layoutUpdates() const { return layoutUpdates_; }
     // The labels ItemsPropertiesUpdated has announced, by node id, the latest of each.
     [[nodiscard]] const QMap<int, QString>& updatedLabels() const { return updatedLabels_; }
+    // The rows as a host that keeps what it learnt sees them: each id's properties from the
+    // layout that first showed it, then changed only by ItemsPropertiesUpdated; in the order of
+    // the menu's current layout.
+    [[nodiscard]] QList<std::pair<int, QVariantMap>> cachedRows();
 
   private Q_SLOTS:
     void countNewIcon();
@@ -73,6 +77,7 @@ class StatusItemClient : public QObject {
     int newIcons_ = 0;
     QList<LayoutUpdate> layoutUpdates_;
     QMap<int, QString> updatedLabels_;
+    QMap<int, QVariantMap> learnt_;
     QElapsedTimer clock_;
 };
 

@@ -53,12 +53,15 @@ TEST(MenuLayout, EachKindOfRowBecomesItsDbusmenuProperties) {
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(menuNodeProperties({row.item}, 1), row.expected);
+        MenuItem item = row.item;
+        item.id = 7;
+        EXPECT_EQ(menuNodeProperties({item}, 7), row.expected);
+        EXPECT_EQ(menuNodeProperties({item}, 1), std::nullopt);
     }
 }
 
 // Hosts show the rows as the root's submenu only when the root says so; rows are its children,
-// node i + 1 for row i (ids and unknown ids over the bus are seen end to end).
+// each the node its id names (ids and unknown ids over the bus are seen end to end).
 TEST(MenuLayout, TheRootHoldsTheRowsAsASubmenuToTheAskedDepth) {
     const auto items = sampleMenu();
     const auto whole = menuLayout(items, 0, -1);
@@ -66,9 +69,9 @@ TEST(MenuLayout, TheRootHoldsTheRowsAsASubmenuToTheAskedDepth) {
     EXPECT_EQ(whole->properties,
               QVariantMap({{QStringLiteral("children-display"), QStringLiteral("submenu")}}));
     ASSERT_EQ(whole->children.size(), items.size());
-    EXPECT_EQ(whole->children.last().id, items.size());
+    EXPECT_EQ(whole->children.last().id, items.last().id);
     EXPECT_TRUE(menuLayout(items, 0, 0)->children.isEmpty());
-    EXPECT_EQ(menuLayout(items, 1, -1, {QStringLiteral("label")})->properties.keys(),
+    EXPECT_EQ(menuLayout(items, items.first().id, -1, {QStringLiteral("label")})->properties.keys(),
               QStringList{QStringLiteral("label")});
 }
 

@@ -41,15 +41,13 @@ QVariantMap onlyNamed(QVariantMap properties, const PropertyNames& names) {
 
 }  // namespace
 
-int menuNodeId(qsizetype row) {
-    return static_cast<int>(row) + 1;
-}
-
 std::optional<qsizetype> menuRow(const MenuItems& items, int id) {
-    if (id <= rootId || id > items.size()) {
+    if (id <= rootId) {
         return std::nullopt;
     }
-    return id - 1;
+    const auto row = std::find_if(items.begin(), items.end(),
+                                  [id](const MenuItem& item) { return item.id == id; });
+    return row == items.end() ? std::nullopt : std::optional<qsizetype>(row - items.begin());
 }
 
 QString menuLabel(const QString& text) {
@@ -77,9 +75,8 @@ std::optional<DBusMenuLayoutItem> menuLayout(const MenuItems& items, int parentI
     }
     DBusMenuLayoutItem layout{parentId, *properties, {}};
     if (parentId == rootId && recursionDepth != 0) {
-        for (qsizetype row = 0; row < items.size(); ++row) {
-            layout.children.append(
-                {menuNodeId(row), onlyNamed(rowProperties(items.at(row)), names), {}});
+        for (const MenuItem& item : items) {
+            layout.children.append({item.id, onlyNamed(rowProperties(item), names), {}});
         }
     }
     return layout;
@@ -88,12 +85,12 @@ std::optional<DBusMenuLayoutItem> menuLayout(const MenuItems& items, int parentI
 DBusMenuItemList menuGroupProperties(const MenuItems& items, const QList<int>& ids,
                                      const PropertyNames& names) {
     DBusMenuItemList answer;
-    QList<bool> answered(items.size() + 1, false);  // by node id: the root and one per row
+    QSet<int> answered;
     for (const auto id : ids) {
-        if (id < 0 || id >= answered.size() || answered.at(id)) {
+        if (answered.contains(id)) {
             continue;
         }
-        answered[id] = true;
+        answered.insert(id);
         if (const auto properties = menuNodeProperties(items, id, names)) {
             answer.append({id, *properties});
         }
@@ -103,19 +100,22 @@ DBusMenuItemList menuGroupProperties(const MenuItems& items, const QList<int>& i
 
 MenuPropertyChanges menuPropertyChanges(const MenuItems& before, const MenuItems& after) {
     MenuPropertyChanges changes;
-    for (qsizetype row = 0; row < std::min(before.size(), after.size()); ++row) {
-        const QVariantMap old = rowProperties(before.at(row));
-        const QVariantMap now = rowProperties(after.at(row));
+    for (const MenuItem& item : after) {
+        // A row that comes (back) is told whole: a host that saw its id before may still hold
+        // what it showed then.
+        const auto earlier = menuRow(before, item.id);
+        const QVariantMap old = earlier ? rowProperties(before.at(*earlier)) : QVariantMap();
+        const QVariantMap now = rowProperties(item);
         QVariantMap changed = now;
         changed.removeIf(
             [&old](const auto& entry) { return old.value(entry.key()) == entry.value(); });
         QStringList lost = old.keys();
         lost.removeIf([&now](const QString& name) { return now.contains(name); });
         if (!changed.isEmpty()) {
-            changes.updated.append({menuNodeId(row), changed});
+            changes.updated.append({item.id, changed});
         }
         if (!lost.isEmpty()) {
-            changes.removed.append({menuNodeId(row), lost});
+            changes.removed.append({item.id, lost});
         }
     }
     return changes;

@@ -8,12 +8,11 @@
 #include "ui/MenuItem.h"
 #include "ui/sni/DBusTypes.h"
 
-// The menu records as com.canonical.dbusmenu nodes. Node 0 is the root; row i of the records is
-// node i + 1, so an id handed out with one set of records names the same row until they change.
+// The menu records as com.canonical.dbusmenu nodes. Node 0 is the root; each row is the node its
+// record's id names, the same id for the same logical row whatever rows stand before it.
 namespace brimlet {
 
-[[nodiscard]] int menuNodeId(qsizetype row);
-// The row a node id names; none for the root and for ids outside the records.
+// The row a node id names; none for the root and for ids no record has.
 [[nodiscard]] std::optional<qsizetype> menuRow(const MenuItems& items, int id);
 
 // A row's text as a dbusmenu label: there an underscore marks the access key, so literal
@@ -37,13 +36,13 @@ using PropertyNames = QSet<QString>;
                                                            const PropertyNames& names = {});
 
 // GetGroupProperties' answer: each known id once, in the order first asked; unknown ones left out.
-// However often a caller repeats an id, the answer holds at most one node per row.
+// However often a caller repeats an id, the answer holds at most one node per id.
 [[nodiscard]] DBusMenuItemList menuGroupProperties(const MenuItems& items, const QList<int>& ids,
                                                    const PropertyNames& names = {});
 
 // What ItemsPropertiesUpdated tells hosts that keep their copy of the rows (GNOME's re-reads only
-// the layout's structure): for each node in both sets of records, the properties that changed
-// and the ones it lost.
+// the layout's structure): for each row, the properties that changed and the ones it lost; a row
+// that was not in `before` with all its properties. Rows that went are told by the layout.
 struct MenuPropertyChanges {
     DBusMenuItemList updated;
     DBusMenuItemKeysList removed;
