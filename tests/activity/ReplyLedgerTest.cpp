@@ -12,8 +12,9 @@ LineUsage reply(const std::string& id, double tokens) {
 }
 
 // A reply unseen for ten minutes is forgotten, so its next line counts whole again; a reply seen
-// within them is remembered from its last sighting.
-TEST(ReplyLedgerTest, ForgetsAReplyUnseenForTenMinutes) {
+// within them is remembered from its last sighting. However many replies come at once, at most
+// mostReplies are remembered: the least recently seen goes first.
+TEST(ReplyLedgerTest, ForgetsAfterTenMinutesAndBeyondMostReplies) {
     constexpr qint64 kTenMinutes = 10 * 60 * 1000;
     const struct {
         qint64 at;
@@ -26,12 +27,6 @@ TEST(ReplyLedgerTest, ForgetsAReplyUnseenForTenMinutes) {
     }
     replies.advanceTo(4 * kTenMinutes + 2);
     EXPECT_EQ(replies.size(), 0U);
-}
-
-// However many replies come at once, at most mostReplies are remembered: the least recently seen
-// goes first.
-TEST(ReplyLedgerTest, KeepsAtMostMostRepliesDroppingTheLeastRecentlySeen) {
-    ReplyLedger replies;
     for (std::size_t i = 0; i < ReplyLedger::mostReplies; ++i) {
         ASSERT_EQ(replies.counted(reply("msg_" + std::to_string(i), 5)), 5);
     }

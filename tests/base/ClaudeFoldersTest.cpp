@@ -13,16 +13,13 @@ namespace {
 TEST(ClaudeFoldersTest, FindsTheFoldersAsClaudeCodeDoes) {
     const struct {
         const char* configDir;  // nullptr: not set
-        QString config;
-        QStringList roots;
+        QStringList roots;      // the first is the configuration folder's
     } cases[] = {
-        {nullptr, "/h/.claude", {"/h/.claude/projects", "/h/.config/claude/projects"}},
-        {"", "/h/.claude", {"/h/.claude/projects", "/h/.config/claude/projects"}},
-        {"/srv/cc/", "/srv/cc", {"/srv/cc/projects", "/h/.config/claude/projects"}},
-        {"/h/.config/claude", "/h/.config/claude", {"/h/.config/claude/projects"}},
-        {"rel",
-         QDir::current().absoluteFilePath("rel"),
-         {QDir::current().absoluteFilePath("rel/projects"), "/h/.config/claude/projects"}},
+        {nullptr, {"/h/.claude/projects", "/h/.config/claude/projects"}},
+        {"", {"/h/.claude/projects", "/h/.config/claude/projects"}},
+        {"/srv/cc/", {"/srv/cc/projects", "/h/.config/claude/projects"}},
+        {"/h/.config/claude", {"/h/.config/claude/projects"}},
+        {"rel", {QDir::current().absoluteFilePath("rel/projects"), "/h/.config/claude/projects"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.configDir != nullptr ? c.configDir : "(not set)");
@@ -30,7 +27,7 @@ TEST(ClaudeFoldersTest, FindsTheFoldersAsClaudeCodeDoes) {
         if (c.configDir != nullptr) {
             environment.insert(QStringLiteral("CLAUDE_CONFIG_DIR"), QString::fromUtf8(c.configDir));
         }
-        EXPECT_EQ(claudeConfigFolder(environment, "/h"), c.config);
+        EXPECT_EQ(claudeConfigFolder(environment, "/h") + "/projects", c.roots.first());
         EXPECT_EQ(transcriptRoots(environment, "/h"), c.roots);
     }
 }

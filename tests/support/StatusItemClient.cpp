@@ -81,12 +81,12 @@ void StatusItemClient::countNewIcon() {
 
 void StatusItemClient::recordPropertiesUpdate(const QDBusMessage& message) {
     for (const auto& node : qdbus_cast<DBusMenuItemList>(message.arguments().value(0))) {
-        if (node.properties.contains(QStringLiteral("label"))) {
-            updatedLabels_.insert(node.id,
-                                  node.properties.value(QStringLiteral("label")).toString());
-        }
         if (learnt_.contains(node.id)) {
-            learnt_[node.id].insert(node.properties);
+            for (auto [name, value] : node.properties.asKeyValueRange()) {
+                learnt_[node.id].insert(name, value.canConvert<QDBusArgument>()
+                                                  ? QStringLiteral("(structure)")
+                                                  : value);
+            }
         }
     }
     for (const auto& node : qdbus_cast<DBusMenuItemKeysList>(message.arguments().value(1))) {
@@ -96,18 +96,22 @@ void StatusItemClient::recordPropertiesUpdate(const QDBusMessage& message) {
     }
 }
 
-QList<std::pair<int, QVariantMap>> StatusItemClient::cachedRows() {
-    QList<std::pair<int, QVariantMap>> rows;
+std::pair<StatusItemClient::Rows, StatusItemClient::Rows> StatusItemClient::cachedAndFreshRows() {
+    Rows cached;
+    Rows fresh;
     const auto reply = callMenu(QStringLiteral("GetLayout"), {0, -1, QStringList()});
-    if (!reply || reply->type() != QDBusMessage::ReplyMessage) {
-        return rows;
-    }
     for (const auto& child : qdbus_cast<DBusMenuLayoutItem>(reply->arguments().value(1)).children) {
-        const auto learnt = learnt_.find(child.id);
-        rows.append(
-            {child.id, learnt != learnt_.end() ? *learnt : learnt_[child.id] = child.properties});
+        // A structured value (the shortcut) as its presence: QVariants holding a QDBusArgument
+        // never compare equal.
+        QVariantMap properties = child.properties;
+        for (auto& value : properties) {
+            value = value.canConvert<QDBusArgument>() ? QStringLiteral("(structure)") : value;
+        }
+        fresh.append({child.id, properties});
+        cached.append({child.id, learnt_.contains(child.id) ? learnt_[child.id]
+                                                            : learnt_[child.id] = properties});
     }
-    return rows;
+    return {cached, fresh};
 }
 
 void StatusItemClient::recordLayoutUpdate(uint revision, int /*parent*/) {

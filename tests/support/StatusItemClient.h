@@ -52,12 +52,12 @@ class StatusItemClient : public QObject {
         qint64 atMs;
     };
     [[nodiscard]] const QList<LayoutUpdate>& layoutUpdates() const { return layoutUpdates_; }
-    // The labels ItemsPropertiesUpdated has announced, by node id, the latest of each.
-    [[nodiscard]] const QMap<int, QString>& updatedLabels() const { return updatedLabels_; }
-    // The rows as a host that keeps what it learnt sees them: each id's properties from the
-    // layout that first showed it, then changed only by ItemsPropertiesUpdated; in the order of
-    // the menu's current layout.
-    [[nodiscard]] QList<std::pair<int, QVariantMap>> cachedRows();
+    // The rows (id, properties) as a host that keeps what it learnt sees them (each id's
+    // properties from the layout that first showed it, then changed only by
+    // ItemsPropertiesUpdated) and as a fresh GetLayout shows them; structured values as
+    // "(structure)".
+    using Rows = QList<std::pair<int, QVariantMap>>;
+    [[nodiscard]] std::pair<Rows, Rows> cachedAndFreshRows();
 
   private Q_SLOTS:
     void countNewIcon();
@@ -76,7 +76,6 @@ class StatusItemClient : public QObject {
     QString service_;
     int newIcons_ = 0;
     QList<LayoutUpdate> layoutUpdates_;
-    QMap<int, QString> updatedLabels_;
     QMap<int, QVariantMap> learnt_;
     QElapsedTimer clock_;
 };

@@ -1,9 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <map>
-#include <set>
-#include <tuple>
-
 #include "support/QtPrinters.h"
 #include "ui/AppDelegate.h"
 #include "ui/StatusMenu.h"
@@ -74,7 +70,6 @@ TEST(StatusMenuTest, QuotaGroupCoversEveryStateOfThePoller) {
          {"세션 (5시간)   50% 남음 /12P", "      리셋 1월 1일 (목) 09:00 /11S",
           "주간 전체   62% 남음 /12P", "      갱신 실패 — HTTP 401 /11S"}},
     };
-    std::map<int, std::tuple<bool, MenuAction, char16_t, bool, bool>> kinds;
     for (const auto& c : cases) {
         MenuState state;
         state.buckets = c.buckets;
@@ -89,17 +84,7 @@ TEST(StatusMenuTest, QuotaGroupCoversEveryStateOfThePoller) {
                                "로그인 시 자동 실행 <2->",
                                "Brimlet ? /11T",
                                "종료 <3q>"};
-        const MenuItems items = buildStatusMenu(state, seoul);
-        EXPECT_EQ(rows(items), c.rows + rest) << c.name;
-        // Hosts keep what they learnt of an id: in every state each row has an id of its own,
-        // and an id always names a row of the same kind.
-        std::set<int> ids;
-        for (const MenuItem& item : items) {
-            EXPECT_TRUE(item.id > 0 && ids.insert(item.id).second) << c.name << ' ' << item.id;
-            const auto kind = std::tuple(item.separator, item.action, item.keyEquivalent.unicode(),
-                                         item.checked.has_value(), item.enabled);
-            EXPECT_EQ(kinds.try_emplace(item.id, kind).first->second, kind) << c.name;
-        }
+        EXPECT_EQ(rows(buildStatusMenu(state, seoul)), c.rows + rest) << c.name;
     }
 }
 

@@ -110,23 +110,22 @@ TEST_F(StatusNotifierItemBus, AnnouncesAPictureOnlyWhenThePulseChangesIt) {
     GaugeRenderer gauge([&now] { return now; }, platformPulseCadence());
     gauge.activity = {300, 0};
     std::set<double> opacities;
-    int changes = 0;
     std::optional<GaugeFace> last;
+    int changes = 0;
     for (auto elapsed = 0ms; elapsed < 6s; elapsed += gauge.cadence().step) {
         now = now.addMSecs(gauge.cadence().step.count());
         (void)gauge.advance();
-        const GaugeFace face = gauge.face();
-        changes += face != last ? 1 : 0;
-        last = face;
-        opacities.insert(face.pulseAlpha);
-        item.setGauge(face);
+        changes += gauge.face() != last ? 1 : 0;
+        last = gauge.face();
+        opacities.insert(last->pulseAlpha);
+        item.setGauge(*last);
     }
     EXPECT_TRUE(test::waitUntil([&] { return host.newIconCount() == changes; }));
     (void)test::waitUntil([] { return false; }, 200ms);  // none more
     EXPECT_EQ(host.newIconCount(), changes);
-    EXPECT_LE(changes, 6 * 3);
+    EXPECT_LE(changes, 9);            // at most 1.5 a second
+    EXPECT_EQ(opacities.size(), 3U);  // dim, half and bright
     EXPECT_EQ(*opacities.begin(), 0.35);
-    EXPECT_EQ(*opacities.rbegin(), 1);
 }
 
 // On X11 without a watcher, Qt's tray icon stands in (shown as soon as it has a picture); a
