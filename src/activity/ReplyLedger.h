@@ -35,7 +35,6 @@ class ReplyLedger {
     void advanceTo(qint64 nowMsecs);
     // The tokens `line` adds to its model's sum.
     [[nodiscard]] double counted(const LineUsage& line);
-    [[nodiscard]] std::size_t size() const { return byId_.size(); }
 
   private:
     struct Reply {

@@ -25,14 +25,11 @@ TEST(ReplyLedgerTest, ForgetsAfterTenMinutesAndBeyondMostReplies) {
         replies.advanceTo(step.at);
         EXPECT_EQ(replies.counted(reply("m1", 600)), step.counted) << step.at;
     }
-    replies.advanceTo(4 * kTenMinutes + 2);
-    EXPECT_EQ(replies.size(), 0U);
     for (std::size_t i = 0; i < ReplyLedger::mostReplies; ++i) {
         ASSERT_EQ(replies.counted(reply("msg_" + std::to_string(i), 5)), 5);
     }
     EXPECT_EQ(replies.counted(reply("msg_0", 5)), 0);  // seen again: now the most recent
     EXPECT_EQ(replies.counted(reply("msg_new", 5)), 5);
-    EXPECT_EQ(replies.size(), ReplyLedger::mostReplies);
     EXPECT_EQ(replies.counted(reply("msg_0", 7)), 2);
     EXPECT_EQ(replies.counted(reply("msg_1", 5)), 5);  // dropped for msg_new
 }
