@@ -21,7 +21,7 @@ struct MenuItem {
     MenuAction action = MenuAction::None;
     QChar keyEquivalent{};          // u'r', u'q' or null; with the platform's primary modifier
     std::optional<bool> checked{};  // present for a check-mark row: its state
-    // The row's id for hosts that keep what they learnt of an id (its kind, check box, shortcut):
+    // The row's id for hosts that keep what they learnt of an id (its kind, its check box):
     // one logical row keeps its id for the life of the process, and no id ever names a row of
     // another kind. Rows that come and go are left out, never renumbered.
     int id = 0;

@@ -23,6 +23,8 @@ StatusItemClient::StatusItemClient(const QDBusConnection& connection, QString se
     registerDBusTypes();
     connection_.connect(service_, {}, itemInterface, QStringLiteral("NewIcon"), this,
                         SLOT(countNewIcon()));
+    connection_.connect(service_, {}, itemInterface, QStringLiteral("NewToolTip"), this,
+                        SLOT(countNewToolTip()));
     connection_.connect(service_, {}, menuInterface, QStringLiteral("LayoutUpdated"), this,
                         SLOT(recordLayoutUpdate(uint, int)));
     connection_.connect(service_, {}, menuInterface, QStringLiteral("ItemsPropertiesUpdated"), this,
@@ -79,18 +81,22 @@ void StatusItemClient::countNewIcon() {
     ++newIcons_;
 }
 
+void StatusItemClient::countNewToolTip() {
+    ++newToolTips_;
+}
+
 void StatusItemClient::recordPropertiesUpdate(const QDBusMessage& message) {
     for (const auto& node : qdbus_cast<DBusMenuItemList>(message.arguments().value(0))) {
-        if (learnt_.contains(node.id)) {
-            for (auto [name, value] : node.properties.asKeyValueRange()) {
-                learnt_[node.id].insert(name, value.canConvert<QDBusArgument>()
-                                                  ? QStringLiteral("(structure)")
-                                                  : value);
+        for (auto [name, value] : node.properties.asKeyValueRange()) {
+            updatedNames_.insert(name);
+            if (learnt_.contains(node.id)) {
+                learnt_[node.id].insert(name, value);
             }
         }
     }
     for (const auto& node : qdbus_cast<DBusMenuItemKeysList>(message.arguments().value(1))) {
         for (const QString& name : node.names) {
+            updatedNames_.insert(name);
             learnt_[node.id].remove(name);
         }
     }
@@ -101,15 +107,10 @@ std::pair<StatusItemClient::Rows, StatusItemClient::Rows> StatusItemClient::cach
     Rows fresh;
     const auto reply = callMenu(QStringLiteral("GetLayout"), {0, -1, QStringList()});
     for (const auto& child : qdbus_cast<DBusMenuLayoutItem>(reply->arguments().value(1)).children) {
-        // A structured value (the shortcut) as its presence: QVariants holding a QDBusArgument
-        // never compare equal.
-        QVariantMap properties = child.properties;
-        for (auto& value : properties) {
-            value = value.canConvert<QDBusArgument>() ? QStringLiteral("(structure)") : value;
-        }
-        fresh.append({child.id, properties});
-        cached.append({child.id, learnt_.contains(child.id) ? learnt_[child.id]
-                                                            : learnt_[child.id] = properties});
+        fresh.append({child.id, child.properties});
+        cached.append({child.id, learnt_.contains(child.id)
+                                     ? learnt_[child.id]
+                                     : learnt_[child.id] = child.properties});
     }
     return {cached, fresh};
 }

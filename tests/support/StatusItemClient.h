@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QMap>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 #include <QVariant>
 #include <optional>
@@ -46,6 +47,7 @@ class StatusItemClient : public QObject {
     bool click(int id);
 
     [[nodiscard]] int newIconCount() const { return newIcons_; }
+    [[nodiscard]] int newToolTipCount() const { return newToolTips_; }
     // The LayoutUpdated signals received, in order: the revision and when it came (steady clock).
     struct LayoutUpdate {
         uint revision;
@@ -54,13 +56,15 @@ class StatusItemClient : public QObject {
     [[nodiscard]] const QList<LayoutUpdate>& layoutUpdates() const { return layoutUpdates_; }
     // The rows (id, properties) as a host that keeps what it learnt sees them (each id's
     // properties from the layout that first showed it, then changed only by
-    // ItemsPropertiesUpdated) and as a fresh GetLayout shows them; structured values as
-    // "(structure)".
+    // ItemsPropertiesUpdated) and as a fresh GetLayout shows them.
     using Rows = QList<std::pair<int, QVariantMap>>;
     [[nodiscard]] std::pair<Rows, Rows> cachedAndFreshRows();
+    // Every property name ItemsPropertiesUpdated has named, changed or removed.
+    [[nodiscard]] const QSet<QString>& updatedNames() const { return updatedNames_; }
 
   private Q_SLOTS:
     void countNewIcon();
+    void countNewToolTip();
     void recordLayoutUpdate(uint revision, int parent);
     void recordPropertiesUpdate(const QDBusMessage& message);
 
@@ -75,8 +79,10 @@ class StatusItemClient : public QObject {
     QDBusConnection connection_;
     QString service_;
     int newIcons_ = 0;
+    int newToolTips_ = 0;
     QList<LayoutUpdate> layoutUpdates_;
     QMap<int, QVariantMap> learnt_;
+    QSet<QString> updatedNames_;
     QElapsedTimer clock_;
 };
 

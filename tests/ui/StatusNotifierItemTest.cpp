@@ -12,8 +12,10 @@
 #include "ui/GaugeRenderer.h"
 #include "ui/PulseCadence.h"
 #include "ui/SampleMenu.h"
+#include "ui/SquareGauge.h"
 #include "ui/sni/LinuxStatusItem.h"
 #include "ui/sni/StatusNotifierItem.h"
+#include "ui/sni/ToolTipPace.h"
 #include "ui/sni/TrayFaceChooser.h"
 
 namespace brimlet {
@@ -58,7 +60,7 @@ TEST_F(StatusNotifierItemBus, StaysQuietAndHiddenWhereItCannotBeExported) {
         item.menuNeedsUpdate = [] { return test::sampleMenu(); };
         item.setGauge(GaugeFace{});
         item.menuMayHaveChanged();
-        EXPECT_EQ(item.iconPixmaps().size(), 4);
+        EXPECT_EQ(item.iconPixmaps().size(), squareGauge::pixelSizes().size());
         test::StatusItemClient host(hostConnection, itemConnection.baseService());
         EXPECT_FALSE(host.itemProperty(QStringLiteral("Id")).isValid());
         EXPECT_FALSE(item.placement().visible);
@@ -126,6 +128,58 @@ TEST_F(StatusNotifierItemBus, AnnouncesAPictureOnlyWhenThePulseChangesIt) {
     EXPECT_LE(changes, 9);            // at most 1.5 a second
     EXPECT_EQ(opacities.size(), 3U);  // dim, half and bright
     EXPECT_EQ(*opacities.begin(), 0.35);
+}
+
+// A host that has the menu open is not told of a new tool tip, which it would show over the menu;
+// it is told once the menu closes, and reads the old text until then.
+TEST_F(StatusNotifierItemBus, HoldsTheToolTipBackWhileTheHostHasTheMenuOpen) {
+    StatusNotifierItem item(41, itemConnection);
+    const auto rows = test::sampleMenu();
+    item.menuNeedsUpdate = [&rows] { return rows; };
+    test::StatusItemClient host(hostConnection, itemConnection.baseService());
+    const auto toolTipText = [&host] {
+        return qdbus_cast<ToolTip>(host.itemProperty(QStringLiteral("ToolTip"))).text;
+    };
+    const auto event = [&host](const char* name) {
+        return host.callMenu(
+            QStringLiteral("Event"),
+            {0, QString::fromLatin1(name), QVariant::fromValue(QDBusVariant(QString())), 0u});
+    };
+    ASSERT_TRUE(event("opened"));
+    item.menuMayHaveChanged();  // the first rows, while the menu is open
+    (void)test::waitUntil([] { return false; }, 300ms);
+    EXPECT_EQ(host.newToolTipCount(), 0);
+    EXPECT_EQ(toolTipText(), StatusNotifierItem::title());
+    ASSERT_TRUE(event("closed"));
+    EXPECT_TRUE(test::waitUntil([&host] { return host.newToolTipCount() == 1; }));
+    EXPECT_TRUE(toolTipText().startsWith(rows.first().text));
+}
+
+TEST(ToolTipPace, TellsTheLatestChangeAtMostEveryTenSecondsAndNeverOverAnOpenMenu) {
+    ToolTipPace pace(QStringLiteral("Brimlet"));
+    const auto tells = [&pace](const char* text, qint64 nowMs) {
+        pace.offer(QString::fromUtf8(text));
+        return pace.settle(nowMs);
+    };
+    EXPECT_TRUE(tells("a", 0).tell);  // the first change at once
+    EXPECT_EQ(tells("b", 3'000).retryAfterMs, 7'000);
+    EXPECT_EQ(tells("c", 9'000).retryAfterMs, 1'000);
+    EXPECT_EQ(pace.text(), "a");
+    EXPECT_TRUE(pace.settle(10'000).tell);
+    EXPECT_EQ(pace.text(), "c");  // the latest, once
+    EXPECT_FALSE(pace.settle(30'000).tell);
+    EXPECT_EQ(pace.settle(30'000).retryAfterMs, std::nullopt);
+    pace.menuOpened(30'000);
+    EXPECT_EQ(tells("d", 31'000).retryAfterMs, 59'000);
+    pace.menuClosed();
+    EXPECT_TRUE(pace.settle(45'000).tell);
+    pace.menuOpened(50'000);  // by a host that never says it closed
+    EXPECT_FALSE(tells("e", 109'000).tell);
+    EXPECT_TRUE(pace.settle(110'000).tell);
+    EXPECT_FALSE(tells("f", 111'000).tell);
+    EXPECT_FALSE(tells("e", 121'000).tell);             // undone before it was told: never told
+    EXPECT_EQ(tells("g", 5'000).retryAfterMs, 10'000);  // a clock set back waits one round
+    EXPECT_EQ(pace.text(), "e");
 }
 
 // On X11 without a watcher, Qt's tray icon stands in (shown as soon as it has a picture); a

@@ -36,6 +36,11 @@ QList<int> DBusMenu::aboutToShowGroup(const QList<int>& ids, QList<int>& idError
 }
 
 void DBusMenu::handleEvent(int id, const QString& eventId) {
+    if (id == rootId &&
+        (eventId == QLatin1String("opened") || eventId == QLatin1String("closed"))) {
+        Q_EMIT shown(eventId == QLatin1String("opened"));
+        return;
+    }
     if (eventId != QLatin1String("clicked")) {
         return;
     }

@@ -35,7 +35,8 @@ class DBusMenu : public QObject {
     bool aboutToShow(int id);
     // The ids whose layout changed; ids that name nothing are added to `idErrors`.
     [[nodiscard]] QList<int> aboutToShowGroup(const QList<int>& ids, QList<int>& idErrors);
-    // A "clicked" event on a choosable row queues its action; other events and ids do nothing.
+    // A "clicked" event on a choosable row queues its action; "opened" and "closed" on the root
+    // tell shown(); other events and ids do nothing.
     void handleEvent(int id, const QString& eventId);
     // Handles each event as handleEvent() does and answers the ids that name nothing.
     [[nodiscard]] QList<int> eventGroup(const DBusMenuEventList& events);
@@ -55,6 +56,8 @@ class DBusMenu : public QObject {
     void layoutUpdated(uint revision, int parentId);
     // The records hosts see changed (before the announcement, which may wait).
     void itemsChanged();
+    // A host says it opened (true) or closed the menu.
+    void shown(bool open);
 
   private:
     // Takes the records when they differ; true when they did.

@@ -113,7 +113,6 @@ void registerDBusTypes() {
     qDBusRegisterMetaType<DBusMenuItemKeysList>();
     qDBusRegisterMetaType<DBusMenuEvent>();
     qDBusRegisterMetaType<DBusMenuEventList>();
-    qDBusRegisterMetaType<DBusMenuShortcut>();
 }
 
 }  // namespace brimlet

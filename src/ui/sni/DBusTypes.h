@@ -60,9 +60,6 @@ struct DBusMenuEvent {
 };
 using DBusMenuEventList = QList<DBusMenuEvent>;  // a(isvu)
 
-// aas: key combinations, each a list of modifier names followed by the key.
-using DBusMenuShortcut = QList<QStringList>;
-
 QDBusArgument& operator<<(QDBusArgument& argument, const IconPixmap& pixmap);
 const QDBusArgument& operator>>(const QDBusArgument& argument, IconPixmap& pixmap);
 QDBusArgument& operator<<(QDBusArgument& argument, const ToolTip& toolTip);

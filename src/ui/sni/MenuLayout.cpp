@@ -20,12 +20,13 @@ QVariantMap rowProperties(const MenuItem& item) {
         properties.insert(QStringLiteral("toggle-type"), QStringLiteral("checkmark"));
         properties.insert(QStringLiteral("toggle-state"), *item.checked ? 1 : 0);
     }
-    if (!item.keyEquivalent.isNull()) {
-        const DBusMenuShortcut shortcut{
-            {QStringLiteral("Control"), QString(item.keyEquivalent.toLower())}};
-        properties.insert(QStringLiteral("shortcut"), QVariant::fromValue(shortcut));
-    }
     return properties;
+}
+
+// What makes a row the kind it is. An id never changes kind, so these go out with the layout only:
+// a host that reads them in an update (LXQt's) warns that it cannot apply them.
+bool isKind(const QString& name) {
+    return name == QLatin1String("type") || name == QLatin1String("toggle-type");
 }
 
 QVariantMap rootProperties() {
@@ -107,10 +108,11 @@ MenuPropertyChanges menuPropertyChanges(const MenuItems& before, const MenuItems
         const QVariantMap old = earlier ? rowProperties(before.at(*earlier)) : QVariantMap();
         const QVariantMap now = rowProperties(item);
         QVariantMap changed = now;
-        changed.removeIf(
-            [&old](const auto& entry) { return old.value(entry.key()) == entry.value(); });
+        changed.removeIf([&old](const auto& entry) {
+            return isKind(entry.key()) || old.value(entry.key()) == entry.value();
+        });
         QStringList lost = old.keys();
-        lost.removeIf([&now](const QString& name) { return now.contains(name); });
+        lost.removeIf([&now](const QString& name) { return isKind(name) || now.contains(name); });
         if (!changed.isEmpty()) {
             changes.updated.append({item.id, changed});
         }

@@ -25,7 +25,8 @@ using PropertyNames = QSet<QString>;
 
 // The properties of node `id` (the root included), only those in `names` unless it is empty;
 // none for an unknown id. Values the protocol defaults to (type "standard", enabled, visible) are
-// left out, as hosts assume them.
+// left out, as hosts assume them. Rows carry no shortcut: a tray menu's shortcut works nowhere,
+// and hosts without a key table of their own (waybar's) log an error for each one.
 [[nodiscard]] std::optional<QVariantMap> menuNodeProperties(const MenuItems& items, int id,
                                                             const PropertyNames& names = {});
 
@@ -42,7 +43,8 @@ using PropertyNames = QSet<QString>;
 
 // What ItemsPropertiesUpdated tells hosts that keep their copy of the rows (GNOME's re-reads only
 // the layout's structure): for each row, the properties that changed and the ones it lost; a row
-// that was not in `before` with all its properties. Rows that went are told by the layout.
+// that was not in `before` with all its properties but its kind (an id never changes kind, and
+// the layout has told it). Rows that went are told by the layout.
 struct MenuPropertyChanges {
     DBusMenuItemList updated;
     DBusMenuItemKeysList removed;

@@ -22,10 +22,14 @@ constexpr auto exported = QDBusConnection::ExportAllSlots | QDBusConnection::Exp
 StatusNotifierItem::StatusNotifierItem(double length, const QDBusConnection& connection)
     : length_(length),
       connection_(connection),
-      summary_(title()),
+      summaryPace_(title()),
       menu_(new DBusMenu([this] { return currentMenu(); },
                          [this](MenuAction action) { runAction(action); }, this)) {
+    clock_.start();
+    settleLater_.setSingleShot(true);
+    connect(&settleLater_, &QTimer::timeout, this, &StatusNotifierItem::settleSummary);
     connect(menu_, &DBusMenu::itemsChanged, this, &StatusNotifierItem::updateSummary);
+    connect(menu_, &DBusMenu::shown, this, &StatusNotifierItem::menuShown);
     if (connection_.isConnected()) {
         exportOnBus();
     }
@@ -97,27 +101,44 @@ const IconPixmapList& StatusNotifierItem::iconPixmaps() const {
 }
 
 QString StatusNotifierItem::summary() const {
-    return summary_;
+    return summaryPace_.text();
 }
 
 void StatusNotifierItem::popUpMenu(QPoint position) {
     if (!popup_) {
         popup_ = std::make_unique<RecordsMenu>([this] { return currentMenu(); },
-                                               [this](MenuAction action) { runAction(action); });
+                                               [this](MenuAction action) { runAction(action); },
+                                               RecordsMenu::Look::Plain);
         // On Wayland a menu without a parent window cannot be placed by us: it becomes a small
         // window of its own that the compositor places, and this is its title.
         popup_->setWindowTitle(title());
+        connect(popup_.get(), &QMenu::aboutToShow, this, [this] { menuShown(true); });
+        connect(popup_.get(), &QMenu::aboutToHide, this, [this] { menuShown(false); });
     }
     popup_->popup(position.isNull() ? QCursor::pos() : position);
 }
 
 void StatusNotifierItem::updateSummary() {
     auto summary = statusSummary(menu_->items());
-    if (summary.isEmpty()) {
-        summary = title();
+    summaryPace_.offer(summary.isEmpty() ? title() : summary);
+    settleSummary();
+}
+
+void StatusNotifierItem::menuShown(bool shown) {
+    if (shown) {
+        summaryPace_.menuOpened(clock_.elapsed());
+    } else {
+        summaryPace_.menuClosed();
     }
-    if (summary != summary_) {
-        summary_ = summary;
+    settleSummary();
+}
+
+void StatusNotifierItem::settleSummary() {
+    const auto step = summaryPace_.settle(clock_.elapsed());
+    if (step.retryAfterMs) {
+        settleLater_.start(static_cast<int>(*step.retryAfterMs));
+    }
+    if (step.tell) {
         Q_EMIT summaryChanged();
     }
 }

@@ -2,14 +2,17 @@
 
 #include <QDBusConnection>
 #include <QDBusObjectPath>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPoint>
+#include <QTimer>
 #include <memory>
 #include <optional>
 
 #include "base/AppIdentifier.h"
 #include "ui/StatusItem.h"
 #include "ui/sni/DBusTypes.h"
+#include "ui/sni/ToolTipPace.h"
 
 namespace brimlet {
 
@@ -51,7 +54,8 @@ class StatusNotifierItem final : public QObject, public StatusItem {
     }
     // The gauge's bitmaps, serialised once per changed face, when a host first asks.
     [[nodiscard]] const IconPixmapList& iconPixmaps() const;
-    // The quota and activity rows of the menu, one a line, or the title before there are any.
+    // The quota and activity rows of the menu, one a line, or the title before there are any, as
+    // hosts were last told of them (at most every 10 s, never while the menu is open).
     [[nodiscard]] QString summary() const;
     // Pops the menu records up as a Qt menu at `position` (global; the pointer where the host
     // gives none).
@@ -66,12 +70,16 @@ class StatusNotifierItem final : public QObject, public StatusItem {
   private:
     void exportOnBus();
     void updateSummary();
+    void menuShown(bool shown);
+    void settleSummary();
 
     double length_;
     QDBusConnection connection_;
     std::optional<GaugeFace> face_;
     mutable std::optional<IconPixmapList> iconPixmaps_;  // none until asked after a change
-    QString summary_;
+    ToolTipPace summaryPace_;
+    QElapsedTimer clock_;
+    QTimer settleLater_;
     DBusMenu* menu_;  // child
     std::unique_ptr<RecordsMenu> popup_;
     WatcherRegistration* registration_ = nullptr;  // child, made once the item is exported
