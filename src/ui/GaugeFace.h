@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QColor>
 #include <QImage>
 #include <QRectF>
 #include <array>
+#include <optional>
 
 class QPainter;
 
@@ -32,10 +34,14 @@ struct GaugeShapes {
 [[nodiscard]] double fillLength(double used, double length, double minFill);
 
 // Paints the face's tracks, fills and dots over `shapes`, in that order, with the gauge's colours
-// and opacities. Paints no background.
-void paintGauge(QPainter& painter, const GaugeShapes& shapes, const GaugeFace& face);
+// and opacities. Paints no background. With `opaqueOver`, every translucent colour is blended over
+// that colour beforehand and painted opaque (a fill over its track): the gauge then looks as it
+// does on that background whatever it is painted on.
+void paintGauge(QPainter& painter, const GaugeShapes& shapes, const GaugeFace& face,
+                std::optional<QColor> opaqueOver = std::nullopt);
 
 // A transparent image `pixels` in size with the face painted over the shapes scaled to fit.
-[[nodiscard]] QImage gaugeImage(const GaugeShapes& shapes, const GaugeFace& face, QSize pixels);
+[[nodiscard]] QImage gaugeImage(const GaugeShapes& shapes, const GaugeFace& face, QSize pixels,
+                                std::optional<QColor> opaqueOver = std::nullopt);
 
 }  // namespace brimlet

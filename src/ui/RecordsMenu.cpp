@@ -42,8 +42,8 @@ QFont styledRowFont(QFont base, double points) {
     return base;
 }
 
-RecordsMenu::RecordsMenu(Source source, Sink sink)
-    : source_(std::move(source)), sink_(std::move(sink)) {
+RecordsMenu::RecordsMenu(Source source, Sink sink, Look look)
+    : source_(std::move(source)), sink_(std::move(sink)), look_(look) {
     connect(this, &QMenu::aboutToShow, this, &RecordsMenu::rebuild);
 }
 
@@ -57,7 +57,7 @@ void RecordsMenu::rebuild() {
 void RecordsMenu::addRow(const MenuItem& item) {
     if (item.separator) {
         addSeparator();
-    } else if (item.fontSize > 0 && !item.choosable()) {
+    } else if (look_ == Look::Styled && item.fontSize > 0 && !item.choosable()) {
         addLabelRow(item);
     } else {
         addActionRow(item);
@@ -83,7 +83,7 @@ void RecordsMenu::addLabelRow(const MenuItem& item) {
 
 void RecordsMenu::addActionRow(const MenuItem& item) {
     auto* const action = addAction(actionText(item.text));
-    if (item.fontSize > 0) {
+    if (look_ == Look::Styled && item.fontSize > 0) {
         action->setFont(styledRowFont(font(), item.fontSize));
     }
     action->setEnabled(item.enabled);
@@ -91,7 +91,7 @@ void RecordsMenu::addActionRow(const MenuItem& item) {
         action->setCheckable(true);
         action->setChecked(*item.checked);
     }
-    if (!item.keyEquivalent.isNull()) {
+    if (look_ == Look::Styled && !item.keyEquivalent.isNull()) {
         action->setShortcut(keySequence(item.keyEquivalent));
     }
     if (item.choosable()) {

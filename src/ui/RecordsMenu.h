@@ -10,19 +10,28 @@
 namespace brimlet {
 
 // The menu records as a Qt menu, rebuilt from `source` each time it is about to show; choosing an
-// enabled row with an action hands that action to `sink` from the event loop. Styled information
-// rows are labels in their size, with tabular digits where Qt can ask for them, and their colour
-// role from the palette's text colours (a menu action has no colour of its own). Key equivalents
-// use Control, which Qt maps to Command on macOS. One piece for every Qt-drawn face of the menu:
-// the tray icon's context menu and the popup of a StatusNotifierItem click.
+// enabled row with an action hands that action to `sink` from the event loop. One piece for every
+// Qt-drawn face of the menu: the tray icon's context menu and the popup of a StatusNotifierItem
+// click.
 class RecordsMenu final : public QMenu {
     Q_OBJECT
 
   public:
     using Source = std::function<MenuItems()>;
     using Sink = std::function<void(MenuAction)>;
+    enum class Look {
+        // The status bar's own menu (macOS): styled information rows are labels in their size,
+        // with tabular digits where Qt can ask for them, and their colour role from the palette's
+        // text colours (a menu action has no colour of its own); key equivalents use Control,
+        // which Qt maps to Command.
+        Styled,
+        // A tray popup beside the host's own menu of the same rows (Linux): every row an ordinary
+        // item in the menu's font and margins, information rows greyed, no shortcuts, as the
+        // host draws them.
+        Plain,
+    };
 
-    RecordsMenu(Source source, Sink sink);
+    RecordsMenu(Source source, Sink sink, Look look);
 
   private:
     void rebuild();
@@ -32,6 +41,7 @@ class RecordsMenu final : public QMenu {
 
     Source source_;
     Sink sink_;
+    Look look_;
 };
 
 // The text colour of a styled row's role, from `palette`.

@@ -27,7 +27,9 @@ int scaled(Minimum length, int pixels) {
 }  // namespace
 
 const QList<int>& pixelSizes() {
-    static const QList<int> sizes{16, 22, 32, 44};
+    // Cells seen: GNOME 16, waybar its icon size (20 unless set), Plasma and LXQt 22; XFCE takes
+    // the largest and halves it.
+    static const QList<int> sizes{16, 18, 20, 22, 24, 44};
     return sizes;
 }
 
@@ -52,7 +54,7 @@ GaugeShapes shapes(int pixels) {
 }
 
 QImage image(const GaugeFace& face, int pixels) {
-    return gaugeImage(shapes(pixels), face, QSize(pixels, pixels));
+    return gaugeImage(shapes(pixels), face, QSize(pixels, pixels), panelBackdrop);
 }
 
 }  // namespace brimlet::squareGauge

@@ -15,12 +15,11 @@ QIcon wideTrayPicture(const GaugeFace& face, QSize /*cell*/) {
 }
 
 QIcon squareTrayPicture(const GaugeFace& face, QSize cell) {
+    // A picture of any other size is scaled into the cell, which blurs it and narrows its gaps.
+    constexpr int largestCell = 256;
     QList<int> sizes = squareGauge::pixelSizes();
     if (const int side = std::min(cell.width(), cell.height()); side > 0) {
-        // The smallest size that fills the cell, or the largest there is.
-        const auto fitting =
-            std::find_if(sizes.begin(), sizes.end(), [side](int pixels) { return pixels >= side; });
-        sizes = {fitting != sizes.end() ? *fitting : sizes.last()};
+        sizes = {std::clamp(side, squareGauge::smallestPixels, largestCell)};
     }
     QIcon icon;
     for (const int pixels : sizes) {
@@ -29,11 +28,13 @@ QIcon squareTrayPicture(const GaugeFace& face, QSize cell) {
     return icon;
 }
 
-TrayStatusItem::TrayStatusItem(double length, Picture picture, LeftClick leftClick)
+TrayStatusItem::TrayStatusItem(double length, Picture picture, LeftClick leftClick,
+                               RecordsMenu::Look look)
     : length_(length),
       picture_(std::move(picture)),
       leftClick_(leftClick),
-      menu_([this] { return currentMenu(); }, [this](MenuAction action) { runAction(action); }) {
+      menu_([this] { return currentMenu(); }, [this](MenuAction action) { runAction(action); },
+            look) {
     icon_.setContextMenu(&menu_);
     connect(&icon_, &QSystemTrayIcon::activated, this, &TrayStatusItem::activated);
 }

@@ -21,7 +21,7 @@ class TrayStatusItem final : public QObject, public StatusItem {
     using Picture = std::function<QIcon(const GaugeFace& face, QSize cell)>;
     enum class LeftClick { HostOpensMenu, PopUpMenu };
 
-    TrayStatusItem(double length, Picture picture, LeftClick leftClick);
+    TrayStatusItem(double length, Picture picture, LeftClick leftClick, RecordsMenu::Look look);
     ~TrayStatusItem() override;
 
     void setGauge(const GaugeFace& face) override;
@@ -40,8 +40,8 @@ class TrayStatusItem final : public QObject, public StatusItem {
 
 // The 41 x 22 point gauge, drawn at twice its size for dense screens, whatever the cell.
 [[nodiscard]] QIcon wideTrayPicture(const GaugeFace& face, QSize cell);
-// The square gauge: only at the offered size that best fills a known cell (while the dots pulse
-// this runs twelve times a second), else at each of its sizes.
+// The square gauge: only at the size of a known cell, laid out for it (while the dots pulse this
+// runs at every step), else at each of its offered sizes.
 [[nodiscard]] QIcon squareTrayPicture(const GaugeFace& face, QSize cell);
 
 }  // namespace brimlet

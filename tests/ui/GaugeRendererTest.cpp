@@ -6,6 +6,7 @@
 #include "support/QtPrinters.h"
 #include "ui/Colours.h"
 #include "ui/GaugeRenderer.h"
+#include "ui/SquareGauge.h"
 
 namespace brimlet {
 namespace {
@@ -63,6 +64,25 @@ QColor over(const QColor& colour, double alpha, const QColor& below = Qt::transp
     return result;
 }
 
+struct Probe {
+    QPoint at;
+    QColor colour;
+};
+
+void expectColours(const QImage& image, std::initializer_list<Probe> probes) {
+    for (const auto& probe : probes) {
+        const QColor got = image.pixelColor(probe.at);
+        const std::string where =
+            QStringLiteral("(%1, %2)").arg(probe.at.x()).arg(probe.at.y()).toStdString();
+        EXPECT_NEAR(got.alphaF(), probe.colour.alphaF(), 0.01) << where;
+        if (probe.colour.alpha() > 0) {  // premultiplied storage rounds a step or two
+            EXPECT_NEAR(got.red(), probe.colour.red(), 2) << where;
+            EXPECT_NEAR(got.green(), probe.colour.green(), 2) << where;
+            EXPECT_NEAR(got.blue(), probe.colour.blue(), 2) << where;
+        }
+    }
+}
+
 // Tracks first, the fill over its track, faded when stale, then the dots: idle ones green, lit
 // ones orange at the pulse's opacity, on a transparent ground. Probed in the 82 x 44 pixel image,
 // at the centres of shapes, where antialiasing does not reach. (The fresh fill is seen in the
@@ -76,29 +96,36 @@ TEST(GaugeImageTest, PaintsTracksAStaleFillAndDotsWithTheirOpacities) {
     const QImage image = gauge.image();
     ASSERT_EQ(image.size(), QSize(82, 44));
     EXPECT_EQ(image.devicePixelRatio(), 2);
-    const struct {
-        QPoint at;
-        QColor colour;
-    } probes[] = {
-        {{0, 0}, Qt::transparent},
-        {{40, 43}, Qt::transparent},  // corner, below the bars
-        {{10, 12}, over(accent, 0.45, track)},
-        {{50, 12}, track},  // row 0: fill to 16 points
-        {{50, 24}, track},
-        {{73, 16}, over(idleGreen, 0.55)},
-        {{73, 32}, over(accent, 0.35)},
-    };
-    for (const auto& probe : probes) {
-        const QColor got = image.pixelColor(probe.at);
-        const std::string where =
-            QStringLiteral("(%1, %2)").arg(probe.at.x()).arg(probe.at.y()).toStdString();
-        EXPECT_NEAR(got.alphaF(), probe.colour.alphaF(), 0.01) << where;
-        if (probe.colour.alpha() > 0) {  // premultiplied storage rounds a step or two
-            EXPECT_NEAR(got.red(), probe.colour.red(), 2) << where;
-            EXPECT_NEAR(got.green(), probe.colour.green(), 2) << where;
-            EXPECT_NEAR(got.blue(), probe.colour.blue(), 2) << where;
-        }
-    }
+    expectColours(image, {
+                             {{0, 0}, Qt::transparent},
+                             {{40, 43}, Qt::transparent},  // corner, below the bars
+                             {{10, 12}, over(accent, 0.45, track)},
+                             {{50, 12}, track},  // row 0: fill to 16 points
+                             {{50, 24}, track},
+                             {{73, 16}, over(idleGreen, 0.55)},
+                             {{73, 32}, over(accent, 0.35)},
+                         });
+}
+
+// Linux panels come light or dark: the tray's square picture shows the same colours opaque, as
+// they look over a dark panel, so that a light panel does not wash the track and dots out.
+TEST(GaugeImageTest, TheTrayPictureIsOpaqueAsOverADarkPanel) {
+    const QColor track = over(deepGreen, 0.7, squareGauge::panelBackdrop);
+    GaugeFace face;
+    face.used = {0.5, 0, 0};
+    face.stale = true;
+    face.lit = {false, true};
+    face.pulseAlpha = 0.35;
+    const auto shapes = squareGauge::shapes(22);
+    const auto centre = [](const QRectF& shape) { return shape.center().toPoint(); };
+    expectColours(squareGauge::image(face, 22),
+                  {
+                      {{0, 0}, Qt::transparent},
+                      {centre(shapes.tracks[0]) - QPoint(4, 0), over(accent, 0.45, track)},
+                      {centre(shapes.tracks[1]), track},
+                      {centre(shapes.dots[0]), over(idleGreen, 0.55, squareGauge::panelBackdrop)},
+                      {centre(shapes.dots[1]), over(accent, 0.35, squareGauge::panelBackdrop)},
+                  });
 }
 
 class PulseTest : public testing::Test {

@@ -2,6 +2,7 @@
 
 #include "support/QtPrinters.h"
 #include "ui/SquareGauge.h"
+#include "ui/TrayStatusItem.h"
 #include "ui/sni/IconPixmaps.h"
 
 namespace brimlet {
@@ -50,21 +51,31 @@ QList<qsizetype> runLengths(const QString& profile, QChar separator) {
     return lengths;
 }
 
-// What a tray cell shows: at every offered size, three bars at least 3 pixels thick with gaps of
-// at least 2, two dots at least 4 pixels across, nothing cut off at the edges.
-TEST(SquareGauge, StaysLegibleAtEveryOfferedSize) {
+// What a tray cell shows: at every offered size and at the size of any XEmbed cell from 16 pixels
+// (i3bar's is 17), three bars at least 3 pixels thick with gaps of at least 2, two dots at least 4
+// pixels across, nothing cut off at the edges.
+TEST(SquareGauge, StaysLegibleAtEveryOfferedSizeAndEveryCell) {
     GaugeFace face;
     face.used = {1, 0.5, 0.01};
     face.lit = {true, false};
     face.pulseAlpha = 1;
+    QList<std::pair<int, QImage>> pictures;
     const auto pixmaps = squareIconPixmaps(face);
     ASSERT_EQ(pixmaps.size(), squareGauge::pixelSizes().size());
     for (qsizetype i = 0; i < pixmaps.size(); ++i) {
         const int pixels = squareGauge::pixelSizes().at(i);
-        SCOPED_TRACE(pixels);
         EXPECT_EQ(pixmaps.at(i).width, pixels);
         EXPECT_EQ(pixmaps.at(i).height, pixels);
-        const QImage image = squareGauge::image(face, pixels);
+        pictures.append({pixels, squareGauge::image(face, pixels)});
+    }
+    EXPECT_TRUE(squareGauge::pixelSizes().contains(20));  // waybar's default cell
+    for (const int cell : {16, 17, 19, 21, 23, 26, 30}) {
+        const QIcon icon = squareTrayPicture(face, QSize(cell, cell + 2));
+        ASSERT_EQ(icon.availableSizes(), QList<QSize>{QSize(cell, cell)});
+        pictures.append({cell, icon.pixmap(cell).toImage()});
+    }
+    for (const auto& [pixels, image] : pictures) {
+        SCOPED_TRACE(pixels);
         const GaugeShapes shapes = squareGauge::shapes(pixels);
         const QString bars = columnProfile(image, shapes.tracks[0].center().x());
         const auto thicknesses = runLengths(bars, u'.');

@@ -27,7 +27,9 @@ class RecordsMenuTest : public testing::Test {
 
     MenuItems records = test::sampleMenu(true);
     QList<MenuAction> chosen;
-    RecordsMenu menu{[this] { return records; }, [this](MenuAction a) { chosen.append(a); }};
+    RecordsMenu::Source source = [this] { return records; };
+    RecordsMenu::Sink sink = [this](MenuAction a) { chosen.append(a); };
+    RecordsMenu menu{source, sink, RecordsMenu::Look::Styled};
 };
 
 // Information rows are styled labels that cannot be chosen; action rows are plain actions. Texts
@@ -70,6 +72,26 @@ TEST_F(RecordsMenuTest, ShowsEachRowAsItsKindWithItsTextAsWritten) {
     }
     EXPECT_NE(textColour(TextRole::Secondary, menu.palette()),
               textColour(TextRole::Primary, menu.palette()));
+}
+
+// Beside a host's own menu of the same rows (a Linux tray's popup), every row is an ordinary item
+// in the menu's font, information rows greyed and no shortcuts, as the host draws them.
+TEST_F(RecordsMenuTest, ThePlainLookShowsEveryRowAsTheHostsMenuDoes) {
+    RecordsMenu plain(source, sink, RecordsMenu::Look::Plain);
+    Q_EMIT plain.aboutToShow();
+    const auto actions = plain.actions();
+    ASSERT_EQ(actions.size(), records.size());
+    for (qsizetype row = 0; row < records.size(); ++row) {
+        SCOPED_TRACE(row);
+        const auto& record = records.at(row);
+        const auto* const action = actions.at(row);
+        EXPECT_EQ(labelOf(actions.at(row)), nullptr);
+        EXPECT_EQ(action->isSeparator(), record.separator);
+        EXPECT_EQ(action->isEnabled(), record.separator || record.choosable());
+        EXPECT_EQ(action->font().resolveMask(), 0U);
+        EXPECT_TRUE(action->shortcut().isEmpty());
+    }
+    EXPECT_EQ(actions.at(test::sessionRow)->text(), records.at(test::sessionRow).text);
 }
 
 TEST_F(RecordsMenuTest, EachOpeningReplacesTheRowsAndTriggersRunTheirActionsAfterTheClick) {

@@ -63,7 +63,8 @@ void LinuxStatusItem::choose() {
     const bool wantXEmbed = chooser_.face(now) == TrayFaceChooser::Face::XEmbed;
     if (wantXEmbed && !xembed_) {
         xembed_ = std::make_unique<TrayStatusItem>(length_, squareTrayPicture,
-                                                   TrayStatusItem::LeftClick::PopUpMenu);
+                                                   TrayStatusItem::LeftClick::PopUpMenu,
+                                                   RecordsMenu::Look::Plain);
         xembed_->menuNeedsUpdate = [this] { return currentMenu(); };
         xembed_->onAction = [this](MenuAction action) { runAction(action); };
         if (face_) {
