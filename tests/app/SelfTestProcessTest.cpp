@@ -34,8 +34,7 @@ class SelfTestProcessTest : public testing::Test {
                           10000);
     }
     void signIn() const {
-        ASSERT_TRUE(writeCredentialFile(home_.file(QStringLiteral(".claude")),
-                                        credentialJson("token-for-selftest")));
+        ASSERT_TRUE(writeCredential(home_.file(QStringLiteral(".claude")), "token-for-selftest"));
     }
     [[nodiscard]] QString file(const QString& name) const { return home_.file(name); }
 

@@ -51,8 +51,7 @@ class TrayEndToEndTest : public testing::Test {
         ASSERT_FALSE(bus_.address().isEmpty()) << "no dbus-daemon";
         ASSERT_TRUE(server_.isListening()) << "port " << usagePort;
         server_.script({ScriptedAnswer::ok(twoBuckets)});
-        ASSERT_TRUE(writeCredentialFile(configFolder(),
-                                        credentialJson(QStringLiteral("sk-ant-oat01-e2e token"))));
+        ASSERT_TRUE(writeCredential(configFolder(), "sk-ant-oat01-e2e token"));
         for (const QString& transcript : transcripts()) {
             ASSERT_TRUE(QDir().mkpath(QFileInfo(transcript).path()));
             appendTo(transcript, "{\"type\":\"user\"}\n");
