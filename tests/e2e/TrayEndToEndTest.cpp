@@ -65,15 +65,13 @@ class TrayEndToEndTest : public testing::Test {
         }
     }
 
-    [[nodiscard]] QString configFolder() const {
-        return home_.file(QStringLiteral("claude-config"));
-    }
+    [[nodiscard]] QString configFolder() const { return home_.file("claude-config"); }
     // A session's, its subagent's, and one in the folder older versions wrote to.
     [[nodiscard]] QStringList transcripts() const {
         return {
             configFolder() + QStringLiteral("/projects/-home-kim-work/s1.jsonl"),
             configFolder() + QStringLiteral("/projects/-home-kim-work/s1/subagents/agent-a.jsonl"),
-            home_.file(QStringLiteral(".config/claude/projects/-home-kim-old/s0.jsonl"))};
+            home_.file(".config/claude/projects/-home-kim-old/s0.jsonl")};
     }
     static void appendTo(const QString& transcript, const QByteArray& bytes) {
         QFile file(transcript);
@@ -83,9 +81,9 @@ class TrayEndToEndTest : public testing::Test {
 
     void startApp(const QStringList& arguments = {}) {
         QProcessEnvironment environment = home_.environment();
-        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus_.address());
-        environment.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
-        environment.insert(QStringLiteral("CLAUDE_CONFIG_DIR"), configFolder());
+        environment.insert("DBUS_SESSION_BUS_ADDRESS", bus_.address());
+        environment.insert("TZ", "UTC");
+        environment.insert("CLAUDE_CONFIG_DIR", configFolder());
         app_.setProcessEnvironment(environment);
         app_.setWorkingDirectory(home_.path());
         app_.start(brimletBinary(), arguments);
@@ -102,7 +100,7 @@ class TrayEndToEndTest : public testing::Test {
 
     TempHome home_;
     PrivateBus bus_;
-    QDBusConnection host_ = bus_.connect(QStringLiteral("tray-host"));
+    QDBusConnection host_ = bus_.connect("tray-host");
     FakeStatusWatcher watcher_{host_};
     FakeUsageServer server_{usagePort};
     QProcess app_;
@@ -214,7 +212,7 @@ void expectLongListsRefused(StatusItemClient& item, int refreshId) {
 
 TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     ASSERT_TRUE(watcher_.start());
-    startApp({QStringLiteral("--debug")});
+    startApp({"--debug"});
     ASSERT_TRUE(registeredTimes(1));
     // By its bus name: the watcher then finds the item at /StatusNotifierItem there.
     EXPECT_EQ(watcher_.registrations().last().service, watcher_.registrations().last().sender);
@@ -246,7 +244,7 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     EXPECT_EQ(menu.mid(0, 6), (QStringList{"세션 (5시간)   63% 남음",
                                            "      리셋 12월 5일 (토) 15:00", "주간 전체   88% 남음",
                                            "      리셋 12월 10일 (목) 03:30", "---", "대기 중"}));
-    EXPECT_TRUE(menu.at(6).startsWith(QStringLiteral("마지막 갱신 ")));
+    EXPECT_TRUE(menu.at(6).startsWith("마지막 갱신 "));
     // The version is the project's, as the embedded Info dictionary carries it.
     EXPECT_EQ(menu.mid(7), (QStringList{"---", "지금 새로고침", "로그인 시 자동 실행",
                                         "Brimlet " BRIMLET_PROJECT_VERSION, "종료"}));
@@ -282,13 +280,13 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     appendTo(transcripts()[1], replyLine("msg_01b", 1) + replyLine("msg_01b", 100));
     appendTo(transcripts()[2], replyLine("msg_01c", 100));
     ASSERT_TRUE(waitUntil([&] { return item.layoutUpdates().size() > updates; }, 5s));
-    const QString working = QStringLiteral("작동 중 — Opus 20 tok/s");
+    const QString working = "작동 중 — Opus 20 tok/s";
     EXPECT_TRUE(item.menu().labels.contains(working));
     EXPECT_TRUE(waitUntil([&] { return item.newIconCount() >= icons + 3; }, 10s));
 
     // A refresh the user asks for runs at once, the next not within 10 s however often asked.
     for (int click = 0; click < 20; ++click) {
-        EXPECT_TRUE(item.click(item.menu().idOf(QStringLiteral("지금 새로고침"))));
+        EXPECT_TRUE(item.click(item.menu().idOf("지금 새로고침")));
     }
     EXPECT_TRUE(waitUntil([&] { return server_.requests().size() == 2; }));
     (void)waitUntil([] { return false; }, 500ms);
@@ -299,7 +297,7 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     const QString autostart = home_.file(".config/autostart/com.zorvan.brimlet.desktop");
     const auto announced = item.layoutUpdates().size();
     for (const bool on : {true, false}) {
-        EXPECT_TRUE(item.click(item.menu().idOf(QStringLiteral("로그인 시 자동 실행"))));
+        EXPECT_TRUE(item.click(item.menu().idOf("로그인 시 자동 실행")));
         EXPECT_TRUE(waitUntil([&] { return QFileInfo::exists(autostart) == on; }));
         const auto shown = item.callMenu("AboutToShow", {0});  // "needs update": true
         EXPECT_TRUE(shown && shown->arguments().value(0).toBool());
@@ -318,7 +316,7 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     ASSERT_TRUE(QDir(QFileInfo(autostart).path()).removeRecursively());
     ASSERT_TRUE(QFile(QFileInfo(autostart).path()).open(QIODevice::WriteOnly));
     for (const bool blocked : {true, false}) {
-        EXPECT_TRUE(item.click(item.menu().idOf(QStringLiteral("로그인 시 자동 실행"))));
+        EXPECT_TRUE(item.click(item.menu().idOf("로그인 시 자동 실행")));
         (void)item.menu();  // the click has been carried out
         EXPECT_TRUE(!blocked || QFile::remove(QFileInfo(autostart).path()));
     }
@@ -329,25 +327,20 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     ASSERT_TRUE(watcher_.start());
     ASSERT_TRUE(registeredTimes(2));
 
-    EXPECT_TRUE(client().click(item.menu().idOf(QStringLiteral("종료"))));
+    EXPECT_TRUE(client().click(item.menu().idOf("종료")));
     ASSERT_TRUE(waitUntil([&] { return app_.state() == QProcess::NotRunning; }, 10s));
     EXPECT_EQ(app_.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(app_.exitCode(), 0);
     EXPECT_EQ(app_.readAllStandardOutput(), "");
     // --debug: where the data is looked for, at once, then one placement dump, two seconds after
     // the start. A StatusNotifierItem never learns its window or screen: zero rectangles.
-    EXPECT_EQ(QString::fromUtf8(app_.readAllStandardError()),
-              "[debug] credential=" + configFolder() +
-                  "/.credentials.json\n"
-                  "[debug] transcripts=" +
-                  configFolder() +
-                  "/projects\n"
-                  "[debug] transcripts=" +
-                  home_.file(".config/claude/projects") +
-                  "\n"
-                  "[debug] length=41.0 visible=true\n"
-                  "[debug] window=(0.0, 0.0, 0.0, 0.0)\n"
-                  "[debug] screen=(0.0, 0.0, 0.0, 0.0)\n");
+    EXPECT_EQ(
+        QString::fromUtf8(app_.readAllStandardError()),
+        QStringLiteral("[debug] credential=%1/.credentials.json\n"
+                       "[debug] transcripts=%1/projects\n[debug] transcripts=%2\n"
+                       "[debug] length=41.0 visible=true\n[debug] window=(0.0, 0.0, 0.0, 0.0)\n"
+                       "[debug] screen=(0.0, 0.0, 0.0, 0.0)\n")
+            .arg(configFolder(), home_.file(".config/claude/projects")));
 }
 
 // Where no tray can show it (no watcher on the bus, and offscreen no XEmbed tray), the program says
@@ -355,9 +348,8 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
 // desktop notification. It keeps waiting: a watcher that comes later gets the item.
 TEST_F(TrayEndToEndTest, SaysOnceThatNoTrayWasFoundAndShowsItselfWhenOneComes) {
     FakeNotifications notifications;
-    ASSERT_TRUE(host_.registerVirtualObject(QStringLiteral("/org/freedesktop/Notifications"),
-                                            &notifications));
-    ASSERT_TRUE(host_.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    ASSERT_TRUE(host_.registerVirtualObject("/org/freedesktop/Notifications", &notifications));
+    ASSERT_TRUE(host_.registerService("org.freedesktop.Notifications"));
     startApp();
     ASSERT_TRUE(waitUntil([&] { return !notifications.calls.isEmpty(); }, 20s));
     const QVariantList call = notifications.calls.first();  // app, summary and body
@@ -366,7 +358,7 @@ TEST_F(TrayEndToEndTest, SaysOnceThatNoTrayWasFoundAndShowsItselfWhenOneComes) {
     EXPECT_TRUE(call.value(4).toString().contains(u"AppIndicator"));
     ASSERT_TRUE(watcher_.start());
     ASSERT_TRUE(registeredTimes(1));
-    EXPECT_TRUE(client().click(client().menu().idOf(QStringLiteral("종료"))));
+    EXPECT_TRUE(client().click(client().menu().idOf("종료")));
     ASSERT_TRUE(waitUntil([&] { return app_.state() == QProcess::NotRunning; }, 10s));
     EXPECT_EQ(notifications.calls.size(), 1);
     const QString err = QString::fromUtf8(app_.readAllStandardError());
@@ -413,8 +405,8 @@ TEST_F(TrayEndToEndTest, EveryRowKeepsItsIdAndCachingHostsStayRight) {
             return item.layoutUpdates().isEmpty() ||
                    item.layoutUpdates().last().revision == item.menu().revision;
         }));
-        const auto [cached, fresh] = item.cachedAndFreshRows();
-        EXPECT_EQ(cached, fresh);
+        const MenuSnapshot::Rows fresh = item.menu().rows;
+        EXPECT_EQ(item.learnt(fresh), fresh);
         for (const auto& [id, properties] : fresh) {
             const QStringList kind{properties.value("type").toString(),
                                    properties.value("toggle-type").toString()};
@@ -426,15 +418,15 @@ TEST_F(TrayEndToEndTest, EveryRowKeepsItsIdAndCachingHostsStayRight) {
         EXPECT_FALSE(item.updatedNames().contains("type"));
         EXPECT_FALSE(item.updatedNames().contains("toggle-type"));
     };
-    const QString session = QStringLiteral("세션 (5시간)   63% 남음");
-    const QString failed = QStringLiteral("      갱신 실패 — HTTP 500");
-    expectRight("before the first answer", QStringLiteral("불러오는 중…"), {});
-    expectRight("the first answer failed", QStringLiteral("잔량을 못 읽음 — 응답 형식이 바뀜"), {});
-    const int refresh = item.menu().idOf(QStringLiteral("지금 새로고침"));
+    const QString session = "세션 (5시간)   63% 남음";
+    const QString failed = "      갱신 실패 — HTTP 500";
+    expectRight("before the first answer", "불러오는 중…", {});
+    expectRight("the first answer failed", "잔량을 못 읽음 — 응답 형식이 바뀜", {});
+    const int refresh = item.menu().idOf("지금 새로고침");
     EXPECT_TRUE(item.click(refresh));
     expectRight("a good answer", session, {});
     appendTo(transcripts()[0], replyLine("msg_01d", 400));
-    expectRight("Claude Code at work", QStringLiteral("작동 중 — Opus 20 tok/s"), {});
+    expectRight("Claude Code at work", "작동 중 — Opus 20 tok/s", {});
     EXPECT_TRUE(item.click(refresh));  // answered 10 s after the last one asked
     expectRight("a failed refresh", failed, {});
     EXPECT_TRUE(item.click(refresh));
