@@ -9,30 +9,14 @@ const auto watcherName = QStringLiteral("org.kde.StatusNotifierWatcher");
 const auto watcherPath = QStringLiteral("/StatusNotifierWatcher");
 }  // namespace
 
-FakeStatusWatcher::FakeStatusWatcher(const QDBusConnection& connection) : connection_(connection) {}
-
-FakeStatusWatcher::~FakeStatusWatcher() {
-    stop();
-}
-
 bool FakeStatusWatcher::start() {
-    if (running_) {
-        return true;
-    }
-    running_ = connection_.registerObject(watcherPath, this, QDBusConnection::ExportAllContents);
-    if (running_ && !connection_.registerService(watcherName)) {
-        connection_.unregisterObject(watcherPath);
-        running_ = false;
-    }
-    return running_;
+    return connection_.registerObject(watcherPath, this, QDBusConnection::ExportAllContents) &&
+           connection_.registerService(watcherName);
 }
 
 void FakeStatusWatcher::stop() {
-    if (running_) {
-        connection_.unregisterService(watcherName);
-        connection_.unregisterObject(watcherPath);
-        running_ = false;
-    }
+    connection_.unregisterService(watcherName);
+    connection_.unregisterObject(watcherPath);
 }
 
 void FakeStatusWatcher::RegisterStatusNotifierItem(const QString& service) {

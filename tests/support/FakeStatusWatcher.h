@@ -19,8 +19,8 @@ class FakeStatusWatcher : public QObject, protected QDBusContext {
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
 
   public:
-    explicit FakeStatusWatcher(const QDBusConnection& connection);
-    ~FakeStatusWatcher() override;
+    explicit FakeStatusWatcher(const QDBusConnection& connection) : connection_(connection) {}
+    ~FakeStatusWatcher() override { stop(); }
 
     // Owns the watcher's name and object; false when the bus refused.
     bool start();
@@ -34,7 +34,6 @@ class FakeStatusWatcher : public QObject, protected QDBusContext {
 
   private:
     QDBusConnection connection_;
-    bool running_ = false;
     QList<Registration> registrations_;
 };
 
