@@ -38,9 +38,8 @@ RunResult runBrimlet(const QStringList& arguments, const QProcessEnvironment& en
     }
     // The event loop keeps turning meanwhile, so servers living in the test (a fake usage
     // service, a tray host) can answer the program.
-    result.finished = waitUntil([&process] { return process.state() == QProcess::NotRunning; },
-                                std::chrono::milliseconds(timeoutMs));
-    if (!result.finished) {
+    if (!waitUntil([&process] { return process.state() == QProcess::NotRunning; },
+                   std::chrono::milliseconds(timeoutMs))) {
         process.kill();
         process.waitForFinished();
     }

@@ -26,8 +26,7 @@ class TempHome {
 };
 
 struct RunResult {
-    bool finished = false;  // false when it had to be killed after the time limit
-    int exitCode = -1;
+    int exitCode = -1;  // -1 also when it had to be killed after the time limit
     QByteArray out;
     QByteArray err;
 };

@@ -48,13 +48,12 @@ MenuSnapshot StatusItemClient::menu() {
     if (!reply || reply->type() != QDBusMessage::ReplyMessage) {
         return {};
     }
-    MenuSnapshot snapshot{reply->arguments().value(0).toUInt(), {}, {}, {}};
+    MenuSnapshot snapshot{reply->arguments().value(0).toUInt(), {}, {}};
     const auto root = qdbus_cast<DBusMenuLayoutItem>(reply->arguments().value(1));
     for (const auto& row : root.children) {
         const bool separator =
             row.properties.value(QStringLiteral("type")).toString() == u"separator";
         snapshot.rows.append({row.id, row.properties});
-        snapshot.ids.append(row.id);
         snapshot.labels.append(separator
                                    ? QStringLiteral("---")
                                    : row.properties.value(QStringLiteral("label")).toString());

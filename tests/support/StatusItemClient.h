@@ -14,15 +14,16 @@
 
 namespace brimlet::test {
 
-// The menu as GetLayout(0, -1, []) gives it: its rows (id, properties), and row ids and labels,
+// The menu as GetLayout(0, -1, []) gives it: its rows (id, properties) and their labels,
 // separators as "---".
 struct MenuSnapshot {
     using Rows = QList<std::pair<int, QVariantMap>>;
     uint revision = 0;
     Rows rows;
-    QList<int> ids;
     QStringList labels;
-    [[nodiscard]] int idOf(const QString& label) const { return ids.value(labels.indexOf(label)); }
+    [[nodiscard]] int idOf(const QString& label) const {
+        return rows.value(labels.indexOf(label)).first;
+    }
 };
 
 // Talks to a StatusNotifierItem and its dbusmenu object as a tray host does, and records the

@@ -25,7 +25,6 @@ QRectF bottomLeft(double x, double y, double w, double h) {
 
 TEST(GaugeRendererTest, LaysOutThreeBarsAndTwoDotsIn41By22Points) {
     const GaugeShapes shapes = GaugeRenderer::shapes();
-    EXPECT_EQ(GaugeRenderer::width, 41);
     EXPECT_EQ(shapes.size, QSizeF(41, 22));
     for (int row = 0; row < 3; ++row) {
         EXPECT_EQ(shapes.tracks.at(row), bottomLeft(2, 15 - 6 * row, 28, 4)) << row;
