@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QDBusObjectPath>
-#include <QDBusVirtualObject>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -12,7 +11,7 @@
 
 #include "support/BrimletProcess.h"
 #include "support/CredentialFile.h"
-#include "support/FakeStatusWatcher.h"
+#include "support/FakeService.h"
 #include "support/FakeUsageServer.h"
 #include "support/PrivateBus.h"
 #include "support/QtPrinters.h"
@@ -91,11 +90,11 @@ class TrayEndToEndTest : public testing::Test {
     }
 
     [[nodiscard]] bool registeredTimes(qsizetype count) const {
-        return waitUntil([&] { return watcher_.registrations().size() >= count; }, 10s);
+        return waitUntil([&] { return watcher_.calls().size() >= count; }, 10s);
     }
 
     [[nodiscard]] StatusItemClient client() const {
-        return StatusItemClient(host_, watcher_.registrations().last().sender);
+        return StatusItemClient(host_, watcher_.calls().last().sender);
     }
 
     TempHome home_;
@@ -104,21 +103,6 @@ class TrayEndToEndTest : public testing::Test {
     FakeStatusWatcher watcher_{host_};
     FakeUsageServer server_{usagePort};
     QProcess app_;
-};
-
-// A desktop's notification service: answers Notify and keeps the calls.
-class FakeNotifications : public QDBusVirtualObject {
-  public:
-    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
-        if (message.member() == QLatin1String("Notify")) {
-            calls.append(message.arguments());
-            connection.send(message.createReply(QVariant::fromValue(uint(calls.size()))));
-        }
-        return true;
-    }
-    [[nodiscard]] QString introspect(const QString& /*path*/) const override { return {}; }
-
-    QList<QVariantList> calls;
 };
 
 // How often a process's main thread woke (its voluntary context switches): the thread of the
@@ -215,7 +199,7 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     startApp({"--debug"});
     ASSERT_TRUE(registeredTimes(1));
     // By its bus name: the watcher then finds the item at /StatusNotifierItem there.
-    EXPECT_EQ(watcher_.registrations().last().service, watcher_.registrations().last().sender);
+    EXPECT_EQ(watcher_.calls().last().arguments, QVariantList{watcher_.calls().last().sender});
     StatusItemClient item = client();
     expectPropertiesHostsRead(item);
     QList<QSize> sizes;
@@ -347,12 +331,13 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
 // so once, after a grace for a tray that comes up with the session: on standard error and as a
 // desktop notification. It keeps waiting: a watcher that comes later gets the item.
 TEST_F(TrayEndToEndTest, SaysOnceThatNoTrayWasFoundAndShowsItselfWhenOneComes) {
-    FakeNotifications notifications;
-    ASSERT_TRUE(host_.registerVirtualObject("/org/freedesktop/Notifications", &notifications));
-    ASSERT_TRUE(host_.registerService("org.freedesktop.Notifications"));
+    // A desktop's notification service: answers Notify with a notification's id.
+    FakeService notifications(host_, "org.freedesktop.Notifications",
+                              "/org/freedesktop/Notifications", "Notify", {1U});
+    ASSERT_TRUE(notifications.start());
     startApp();
-    ASSERT_TRUE(waitUntil([&] { return !notifications.calls.isEmpty(); }, 20s));
-    const QVariantList call = notifications.calls.first();  // app, summary and body
+    ASSERT_TRUE(waitUntil([&] { return !notifications.calls().isEmpty(); }, 20s));
+    const QVariantList call = notifications.calls().first().arguments;  // app, summary and body
     EXPECT_EQ(QVariantList({call.value(0), call.value(3)}),
               QVariantList({"Brimlet", "Brimlet: 트레이를 찾지 못했습니다"}));
     EXPECT_TRUE(call.value(4).toString().contains(u"AppIndicator"));
@@ -360,7 +345,7 @@ TEST_F(TrayEndToEndTest, SaysOnceThatNoTrayWasFoundAndShowsItselfWhenOneComes) {
     ASSERT_TRUE(registeredTimes(1));
     EXPECT_TRUE(client().click(client().menu().idOf("종료")));
     ASSERT_TRUE(waitUntil([&] { return app_.state() == QProcess::NotRunning; }, 10s));
-    EXPECT_EQ(notifications.calls.size(), 1);
+    EXPECT_EQ(notifications.calls().size(), 1);
     const QString err = QString::fromUtf8(app_.readAllStandardError());
     EXPECT_EQ(err.count(u'\n'), 1) << err.toStdString();
     EXPECT_TRUE(err.startsWith(u"Brimlet: 트레이를 찾지 못했습니다. ")) << err.toStdString();

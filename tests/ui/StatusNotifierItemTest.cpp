@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <set>
 
-#include "support/FakeStatusWatcher.h"
+#include "support/FakeService.h"
 #include "support/PrivateBus.h"
 #include "support/QtPrinters.h"
 #include "support/StatusItemClient.h"
@@ -65,7 +65,7 @@ TEST_F(StatusNotifierItemBus, StaysQuietAndHiddenWhereItCannotBeExported) {
         EXPECT_FALSE(item.placement().visible);
         EXPECT_EQ(messages, QStringList());
     }
-    EXPECT_TRUE(watcher.registrations().isEmpty());
+    EXPECT_TRUE(watcher.calls().isEmpty());
     qInstallMessageHandler(previous);
     QDBusConnection::disconnectFromBus("none");
 }
@@ -188,7 +188,7 @@ TEST_F(StatusNotifierItemBus, StandsInForTheWatcherOnlyWhileThereIsNone) {
     item.setGauge(GaugeFace{});
     EXPECT_TRUE(item.placement().visible);  // the stand-in
     ASSERT_TRUE(watcher.start());
-    EXPECT_TRUE(test::waitUntil([&] { return watcher.registrations().size() == 1; }));
+    EXPECT_TRUE(test::waitUntil([&] { return watcher.calls().size() == 1; }));
     EXPECT_TRUE(test::waitUntil([&] { return item.placement().visible; }));
     watcher.stop();
     EXPECT_TRUE(test::waitUntil([&] { return !item.placement().visible; }));     // waiting for it
