@@ -82,45 +82,34 @@ TEST_F(EntryProcessTest, LoginSwitchesReportTheStateReadBackOrWhyTheyFailed) {
 }
 
 // The menu-bar application, started in the background: it runs until it is stopped.
-class MenuBarProcess {
+class MenuBarProcess : public BackgroundBrimlet {
   public:
     MenuBarProcess(const QStringList& arguments, const QProcessEnvironment& environment) {
-        process_.setProcessEnvironment(environment);
-        process_.start(brimletBinary(), arguments);
-        process_.waitForStarted();
+        start(arguments, environment);
     }
-    ~MenuBarProcess() {
-        process_.kill();
-        process_.waitForFinished();
-    }
-    MenuBarProcess(const MenuBarProcess&) = delete;
-    MenuBarProcess& operator=(const MenuBarProcess&) = delete;
 
-    [[nodiscard]] bool running() const { return process_.state() == QProcess::Running; }
+    [[nodiscard]] bool running() const { return state() == QProcess::Running; }
     // Signals it to stop and returns its exit status; -1 when it did not end normally.
     [[nodiscard]] int stop(int signal) {
-        const auto pid = static_cast<pid_t>(process_.processId());
+        const auto pid = static_cast<pid_t>(processId());
         if (pid <= 0) {  // gone already: kill(0) would signal this test's whole process group
             return -1;
         }
         ::kill(pid, signal);
-        if (!process_.waitForFinished(10000) || process_.exitStatus() != QProcess::NormalExit) {
+        if (!waitForFinished(10000) || exitStatus() != QProcess::NormalExit) {
             return -1;
         }
-        return process_.exitCode();
+        return exitCode();
     }
-    [[nodiscard]] QByteArray output() { return process_.readAll(); }
+    [[nodiscard]] QByteArray output() { return readAll(); }
     // Whether it holds SIGTERM back (blocked), as it does while Qt starts.
     [[nodiscard]] bool holdsStopSignals() const {
-        QFile status(QStringLiteral("/proc/%1/status").arg(process_.processId()));
+        QFile status(QStringLiteral("/proc/%1/status").arg(processId()));
         const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
         const qsizetype at = text.indexOf("SigBlk:");
         return at >= 0 && (text.mid(at + 7, 18).trimmed().toULongLong(nullptr, 16) &
                            (1ULL << (SIGTERM - 1))) != 0;
     }
-
-  private:
-    QProcess process_;
 };
 
 // One copy per session, claimed by a lock in the runtime folder (and by a name on the bus where

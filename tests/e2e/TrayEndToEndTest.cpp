@@ -57,13 +57,6 @@ class TrayEndToEndTest : public testing::Test {
         }
     }
 
-    void TearDown() override {
-        if (app_.state() != QProcess::NotRunning) {
-            app_.kill();
-            app_.waitForFinished();
-        }
-    }
-
     [[nodiscard]] QString configFolder() const { return home_.file("claude-config"); }
     // A session's, its subagent's, and one in the folder older versions wrote to.
     [[nodiscard]] QStringList transcripts() const {
@@ -83,10 +76,7 @@ class TrayEndToEndTest : public testing::Test {
         environment.insert("DBUS_SESSION_BUS_ADDRESS", bus_.address());
         environment.insert("TZ", "UTC");
         environment.insert("CLAUDE_CONFIG_DIR", configFolder());
-        app_.setProcessEnvironment(environment);
-        app_.setWorkingDirectory(home_.path());
-        app_.start(brimletBinary(), arguments);
-        ASSERT_TRUE(app_.waitForStarted());
+        ASSERT_TRUE(app_.start(arguments, environment, home_.path()));
     }
 
     [[nodiscard]] bool registeredTimes(qsizetype count) const {
@@ -102,7 +92,7 @@ class TrayEndToEndTest : public testing::Test {
     QDBusConnection host_ = bus_.connect("tray-host");
     FakeStatusWatcher watcher_{host_};
     FakeUsageServer server_{usagePort};
-    QProcess app_;
+    BackgroundBrimlet app_;
 };
 
 // How often a process's main thread woke (its voluntary context switches): the thread of the

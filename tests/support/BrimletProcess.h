@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -37,5 +38,23 @@ struct RunResult {
                                    const QString& workingDirectory = {}, int timeoutMs = 60000);
 
 [[nodiscard]] QString brimletBinary();
+
+// The program run in the background; killed, if it still runs, when this goes.
+class BackgroundBrimlet : public QProcess {
+  public:
+    ~BackgroundBrimlet() override {
+        kill();
+        waitForFinished();
+    }
+    // Starts it with the arguments (program path not included) and environment, in the working
+    // folder when one is given; false when it did not start.
+    bool start(const QStringList& arguments, const QProcessEnvironment& environment,
+               const QString& workingDirectory = {}) {
+        setProcessEnvironment(environment);
+        setWorkingDirectory(workingDirectory);
+        QProcess::start(brimletBinary(), arguments);
+        return waitForStarted();
+    }
+};
 
 }  // namespace brimlet::test
