@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QStringBuilder>
 #include <optional>
+#include <tuple>
 
 #include "activity/LineUsage.h"
 
@@ -22,13 +23,11 @@ LineUsage fable(double tokens) {
 }
 
 void expectUsage(const QByteArray& line, const std::optional<LineUsage>& expected) {
-    const std::optional<LineUsage> actual = lineUsage(line);
-    ASSERT_EQ(actual.has_value(), expected.has_value()) << line.toStdString();
-    if (expected) {
-        EXPECT_EQ(actual->isFable, expected->isFable) << line.toStdString();
-        EXPECT_EQ(actual->tokens, expected->tokens) << line.toStdString();
-        EXPECT_EQ(actual->messageId, expected->messageId) << line.toStdString();
-    }
+    const auto fields = [](const std::optional<LineUsage>& usage) {
+        return usage ? std::optional(std::tuple(usage->isFable, usage->tokens, usage->messageId))
+                     : std::nullopt;
+    };
+    EXPECT_EQ(fields(lineUsage(line)), fields(expected)) << line.toStdString();
 }
 
 // The model must name Fable (tested first) or Opus, case-sensitively; the token count must be a

@@ -7,6 +7,7 @@
 #include <QImage>
 
 #include "support/BrimletProcess.h"
+#include "support/ColourProbes.h"
 #include "support/CredentialFile.h"
 #include "support/FakeUsageServer.h"
 #include "support/QtPrinters.h"
@@ -33,8 +34,7 @@ class SelfTestProcessTest : public testing::Test {
                           10000);
     }
     void signIn() const {
-        ASSERT_TRUE(writeCredentialFile(home_.file(QStringLiteral(".claude")),
-                                        credentialJson("token-for-selftest")));
+        ASSERT_TRUE(writeCredential(home_.file(QStringLiteral(".claude")), "token-for-selftest"));
     }
     [[nodiscard]] QString file(const QString& name) const { return home_.file(name); }
 
@@ -51,12 +51,8 @@ QByteArray lines(std::initializer_list<const char*> texts) {
 }
 
 // Composites `colour` at `alpha` over the 0.12 grey background, as the PNG holds it.
-QColor over(const QColor& colour, double alpha) {
-    const double grey = 0.12 * 255;
-    const auto mix = [&](int channel) {
-        return static_cast<int>(alpha * channel + (1 - alpha) * grey + 0.5);
-    };
-    return {mix(colour.red()), mix(colour.green()), mix(colour.blue())};
+QColor onGrey(const QColor& colour, double alpha) {
+    return over(colour, alpha, QColor::fromRgbF(0.12F, 0.12F, 0.12F));
 }
 
 // Percentages print with printf's rounding (ties to even: 12.5 gives 12, 87.5 gives 88), reset
@@ -76,26 +72,18 @@ TEST_F(SelfTestProcessTest, PrintsEachBucketAndDrawsThem) {
     EXPECT_EQ(server_.requests().first().header("Authorization"), "Bearer token-for-selftest");
     const QImage image(file("gauge.png"));
     ASSERT_EQ(image.size(), QSize(410, 220));
-    const struct {
-        const char* what;
-        QPoint at;
-        QColor colour;
-    } probes[] = {
-        {"background", {2, 2}, over(Qt::black, 0)},
-        {"session fill, 3.5 points wide", {30, 50}, over(accent, 1)},
-        {"session track beyond the fill", {200, 50}, over(deepGreen, 0.7)},
-        {"weekly track beyond its 24.5 point fill", {280, 110}, over(deepGreen, 0.7)},
-        {"scoped fill over the whole bar", {280, 170}, over(accent, 1)},
-        {"Opus dot, lit at the start of its pulse", {365, 70}, over(accent, 0.35)},
-        {"Fable dot, idle", {365, 150}, over(idleGreen, 0.55)},
-    };
-    for (const auto& probe : probes) {
-        const QColor got = image.pixelColor(probe.at);
-        EXPECT_NEAR(got.red(), probe.colour.red(), 3) << probe.what;
-        EXPECT_NEAR(got.green(), probe.colour.green(), 3) << probe.what;
-        EXPECT_NEAR(got.blue(), probe.colour.blue(), 3) << probe.what;
-        EXPECT_EQ(got.alpha(), 255) << probe.what;
-    }
+    expectColours(
+        image,
+        {
+            {{2, 2}, onGrey(Qt::black, 0), "background"},
+            {{30, 50}, onGrey(accent, 1), "session fill, 3.5 points wide"},
+            {{200, 50}, onGrey(deepGreen, 0.7), "session track beyond the fill"},
+            {{280, 110}, onGrey(deepGreen, 0.7), "weekly track beyond its 24.5 point fill"},
+            {{280, 170}, onGrey(accent, 1), "scoped fill over the whole bar"},
+            {{365, 70}, onGrey(accent, 0.35), "Opus dot, lit at the start of its pulse"},
+            {{365, 150}, onGrey(idleGreen, 0.55), "Fable dot, idle"},
+        },
+        3);
 }
 
 // Without a credential the gauge is still drawn. The path is taken as given: a leading ~ is a

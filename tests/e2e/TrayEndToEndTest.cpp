@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QDBusObjectPath>
-#include <QDBusVirtualObject>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -12,7 +11,7 @@
 
 #include "support/BrimletProcess.h"
 #include "support/CredentialFile.h"
-#include "support/FakeStatusWatcher.h"
+#include "support/FakeService.h"
 #include "support/FakeUsageServer.h"
 #include "support/PrivateBus.h"
 #include "support/QtPrinters.h"
@@ -51,30 +50,20 @@ class TrayEndToEndTest : public testing::Test {
         ASSERT_FALSE(bus_.address().isEmpty()) << "no dbus-daemon";
         ASSERT_TRUE(server_.isListening()) << "port " << usagePort;
         server_.script({ScriptedAnswer::ok(twoBuckets)});
-        ASSERT_TRUE(writeCredentialFile(configFolder(),
-                                        credentialJson(QStringLiteral("sk-ant-oat01-e2e token"))));
+        ASSERT_TRUE(writeCredential(configFolder(), "sk-ant-oat01-e2e token"));
         for (const QString& transcript : transcripts()) {
             ASSERT_TRUE(QDir().mkpath(QFileInfo(transcript).path()));
             appendTo(transcript, "{\"type\":\"user\"}\n");
         }
     }
 
-    void TearDown() override {
-        if (app_.state() != QProcess::NotRunning) {
-            app_.kill();
-            app_.waitForFinished();
-        }
-    }
-
-    [[nodiscard]] QString configFolder() const {
-        return home_.file(QStringLiteral("claude-config"));
-    }
+    [[nodiscard]] QString configFolder() const { return home_.file("claude-config"); }
     // A session's, its subagent's, and one in the folder older versions wrote to.
     [[nodiscard]] QStringList transcripts() const {
         return {
             configFolder() + QStringLiteral("/projects/-home-kim-work/s1.jsonl"),
             configFolder() + QStringLiteral("/projects/-home-kim-work/s1/subagents/agent-a.jsonl"),
-            home_.file(QStringLiteral(".config/claude/projects/-home-kim-old/s0.jsonl"))};
+            home_.file(".config/claude/projects/-home-kim-old/s0.jsonl")};
     }
     static void appendTo(const QString& transcript, const QByteArray& bytes) {
         QFile file(transcript);
@@ -84,44 +73,26 @@ class TrayEndToEndTest : public testing::Test {
 
     void startApp(const QStringList& arguments = {}) {
         QProcessEnvironment environment = home_.environment();
-        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus_.address());
-        environment.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
-        environment.insert(QStringLiteral("CLAUDE_CONFIG_DIR"), configFolder());
-        app_.setProcessEnvironment(environment);
-        app_.setWorkingDirectory(home_.path());
-        app_.start(brimletBinary(), arguments);
-        ASSERT_TRUE(app_.waitForStarted());
+        environment.insert("DBUS_SESSION_BUS_ADDRESS", bus_.address());
+        environment.insert("TZ", "UTC");
+        environment.insert("CLAUDE_CONFIG_DIR", configFolder());
+        ASSERT_TRUE(app_.start(arguments, environment, home_.path()));
     }
 
     [[nodiscard]] bool registeredTimes(qsizetype count) const {
-        return waitUntil([&] { return watcher_.registrations().size() >= count; }, 10s);
+        return waitUntil([&] { return watcher_.calls().size() >= count; }, 10s);
     }
 
     [[nodiscard]] StatusItemClient client() const {
-        return StatusItemClient(host_, watcher_.registrations().last().sender);
+        return StatusItemClient(host_, watcher_.calls().last().sender);
     }
 
     TempHome home_;
     PrivateBus bus_;
-    QDBusConnection host_ = bus_.connect(QStringLiteral("tray-host"));
+    QDBusConnection host_ = bus_.connect("tray-host");
     FakeStatusWatcher watcher_{host_};
     FakeUsageServer server_{usagePort};
-    QProcess app_;
-};
-
-// A desktop's notification service: answers Notify and keeps the calls.
-class FakeNotifications : public QDBusVirtualObject {
-  public:
-    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
-        if (message.member() == QLatin1String("Notify")) {
-            calls.append(message.arguments());
-            connection.send(message.createReply(QVariant::fromValue(uint(calls.size()))));
-        }
-        return true;
-    }
-    [[nodiscard]] QString introspect(const QString& /*path*/) const override { return {}; }
-
-    QList<QVariantList> calls;
+    BackgroundBrimlet app_;
 };
 
 // How often a process's main thread woke (its voluntary context switches): the thread of the
@@ -215,10 +186,10 @@ void expectLongListsRefused(StatusItemClient& item, int refreshId) {
 
 TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     ASSERT_TRUE(watcher_.start());
-    startApp({QStringLiteral("--debug")});
+    startApp({"--debug"});
     ASSERT_TRUE(registeredTimes(1));
     // By its bus name: the watcher then finds the item at /StatusNotifierItem there.
-    EXPECT_EQ(watcher_.registrations().last().service, watcher_.registrations().last().sender);
+    EXPECT_EQ(watcher_.calls().last().arguments, QVariantList{watcher_.calls().last().sender});
     StatusItemClient item = client();
     expectPropertiesHostsRead(item);
     QList<QSize> sizes;
@@ -247,7 +218,7 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     EXPECT_EQ(menu.mid(0, 6), (QStringList{"세션 (5시간)   63% 남음",
                                            "      리셋 12월 5일 (토) 15:00", "주간 전체   88% 남음",
                                            "      리셋 12월 10일 (목) 03:30", "---", "대기 중"}));
-    EXPECT_TRUE(menu.at(6).startsWith(QStringLiteral("마지막 갱신 ")));
+    EXPECT_TRUE(menu.at(6).startsWith("마지막 갱신 "));
     // The version is the project's, as the embedded Info dictionary carries it.
     EXPECT_EQ(menu.mid(7), (QStringList{"---", "지금 새로고침", "로그인 시 자동 실행",
                                         "Brimlet " BRIMLET_PROJECT_VERSION, "종료"}));
@@ -283,13 +254,13 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     appendTo(transcripts()[1], replyLine("msg_01b", 1) + replyLine("msg_01b", 100));
     appendTo(transcripts()[2], replyLine("msg_01c", 100));
     ASSERT_TRUE(waitUntil([&] { return item.layoutUpdates().size() > updates; }, 5s));
-    const QString working = QStringLiteral("작동 중 — Opus 20 tok/s");
+    const QString working = "작동 중 — Opus 20 tok/s";
     EXPECT_TRUE(item.menu().labels.contains(working));
     EXPECT_TRUE(waitUntil([&] { return item.newIconCount() >= icons + 3; }, 10s));
 
     // A refresh the user asks for runs at once, the next not within 10 s however often asked.
     for (int click = 0; click < 20; ++click) {
-        EXPECT_TRUE(item.click(item.menu().idOf(QStringLiteral("지금 새로고침"))));
+        EXPECT_TRUE(item.click(item.menu().idOf("지금 새로고침")));
     }
     EXPECT_TRUE(waitUntil([&] { return server_.requests().size() == 2; }));
     (void)waitUntil([] { return false; }, 500ms);
@@ -300,7 +271,7 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     const QString autostart = home_.file(".config/autostart/com.zorvan.brimlet.desktop");
     const auto announced = item.layoutUpdates().size();
     for (const bool on : {true, false}) {
-        EXPECT_TRUE(item.click(item.menu().idOf(QStringLiteral("로그인 시 자동 실행"))));
+        EXPECT_TRUE(item.click(item.menu().idOf("로그인 시 자동 실행")));
         EXPECT_TRUE(waitUntil([&] { return QFileInfo::exists(autostart) == on; }));
         const auto shown = item.callMenu("AboutToShow", {0});  // "needs update": true
         EXPECT_TRUE(shown && shown->arguments().value(0).toBool());
@@ -319,7 +290,7 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     ASSERT_TRUE(QDir(QFileInfo(autostart).path()).removeRecursively());
     ASSERT_TRUE(QFile(QFileInfo(autostart).path()).open(QIODevice::WriteOnly));
     for (const bool blocked : {true, false}) {
-        EXPECT_TRUE(item.click(item.menu().idOf(QStringLiteral("로그인 시 자동 실행"))));
+        EXPECT_TRUE(item.click(item.menu().idOf("로그인 시 자동 실행")));
         (void)item.menu();  // the click has been carried out
         EXPECT_TRUE(!blocked || QFile::remove(QFileInfo(autostart).path()));
     }
@@ -330,46 +301,41 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     ASSERT_TRUE(watcher_.start());
     ASSERT_TRUE(registeredTimes(2));
 
-    EXPECT_TRUE(client().click(item.menu().idOf(QStringLiteral("종료"))));
+    EXPECT_TRUE(client().click(item.menu().idOf("종료")));
     ASSERT_TRUE(waitUntil([&] { return app_.state() == QProcess::NotRunning; }, 10s));
     EXPECT_EQ(app_.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(app_.exitCode(), 0);
     EXPECT_EQ(app_.readAllStandardOutput(), "");
     // --debug: where the data is looked for, at once, then one placement dump, two seconds after
     // the start. A StatusNotifierItem never learns its window or screen: zero rectangles.
-    EXPECT_EQ(QString::fromUtf8(app_.readAllStandardError()),
-              "[debug] credential=" + configFolder() +
-                  "/.credentials.json\n"
-                  "[debug] transcripts=" +
-                  configFolder() +
-                  "/projects\n"
-                  "[debug] transcripts=" +
-                  home_.file(".config/claude/projects") +
-                  "\n"
-                  "[debug] length=41.0 visible=true\n"
-                  "[debug] window=(0.0, 0.0, 0.0, 0.0)\n"
-                  "[debug] screen=(0.0, 0.0, 0.0, 0.0)\n");
+    EXPECT_EQ(
+        QString::fromUtf8(app_.readAllStandardError()),
+        QStringLiteral("[debug] credential=%1/.credentials.json\n"
+                       "[debug] transcripts=%1/projects\n[debug] transcripts=%2\n"
+                       "[debug] length=41.0 visible=true\n[debug] window=(0.0, 0.0, 0.0, 0.0)\n"
+                       "[debug] screen=(0.0, 0.0, 0.0, 0.0)\n")
+            .arg(configFolder(), home_.file(".config/claude/projects")));
 }
 
 // Where no tray can show it (no watcher on the bus, and offscreen no XEmbed tray), the program says
 // so once, after a grace for a tray that comes up with the session: on standard error and as a
 // desktop notification. It keeps waiting: a watcher that comes later gets the item.
 TEST_F(TrayEndToEndTest, SaysOnceThatNoTrayWasFoundAndShowsItselfWhenOneComes) {
-    FakeNotifications notifications;
-    ASSERT_TRUE(host_.registerVirtualObject(QStringLiteral("/org/freedesktop/Notifications"),
-                                            &notifications));
-    ASSERT_TRUE(host_.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    // A desktop's notification service: answers Notify with a notification's id.
+    FakeService notifications(host_, "org.freedesktop.Notifications",
+                              "/org/freedesktop/Notifications", "Notify", {1U});
+    ASSERT_TRUE(notifications.start());
     startApp();
-    ASSERT_TRUE(waitUntil([&] { return !notifications.calls.isEmpty(); }, 20s));
-    const QVariantList call = notifications.calls.first();  // app, summary and body
+    ASSERT_TRUE(waitUntil([&] { return !notifications.calls().isEmpty(); }, 20s));
+    const QVariantList call = notifications.calls().first().arguments;  // app, summary and body
     EXPECT_EQ(QVariantList({call.value(0), call.value(3)}),
               QVariantList({"Brimlet", "Brimlet: 트레이를 찾지 못했습니다"}));
     EXPECT_TRUE(call.value(4).toString().contains(u"AppIndicator"));
     ASSERT_TRUE(watcher_.start());
     ASSERT_TRUE(registeredTimes(1));
-    EXPECT_TRUE(client().click(client().menu().idOf(QStringLiteral("종료"))));
+    EXPECT_TRUE(client().click(client().menu().idOf("종료")));
     ASSERT_TRUE(waitUntil([&] { return app_.state() == QProcess::NotRunning; }, 10s));
-    EXPECT_EQ(notifications.calls.size(), 1);
+    EXPECT_EQ(notifications.calls().size(), 1);
     const QString err = QString::fromUtf8(app_.readAllStandardError());
     EXPECT_EQ(err.count(u'\n'), 1) << err.toStdString();
     EXPECT_TRUE(err.startsWith(u"Brimlet: 트레이를 찾지 못했습니다. ")) << err.toStdString();
@@ -410,13 +376,16 @@ TEST_F(TrayEndToEndTest, EveryRowKeepsItsIdAndCachingHostsStayRight) {
                 return rows.contains(shown) && (gone.isEmpty() || !rows.contains(gone));
             },
             15s));
+        // Read once its revision is announced (the first never is): a host that keeps what it
+        // learnt has then been told every change.
+        MenuSnapshot fresh;
         ASSERT_TRUE(waitUntil([&] {
-            return item.layoutUpdates().isEmpty() ||
-                   item.layoutUpdates().last().revision == item.menu().revision;
+            fresh = item.menu();
+            return fresh.revision == 1 || (!item.layoutUpdates().isEmpty() &&
+                                           item.layoutUpdates().last().revision == fresh.revision);
         }));
-        const auto [cached, fresh] = item.cachedAndFreshRows();
-        EXPECT_EQ(cached, fresh);
-        for (const auto& [id, properties] : fresh) {
+        EXPECT_EQ(item.learnt(fresh.rows), fresh.rows);
+        for (const auto& [id, properties] : fresh.rows) {
             const QStringList kind{properties.value("type").toString(),
                                    properties.value("toggle-type").toString()};
             EXPECT_EQ(kinds.try_emplace(id, kind).first->second, kind) << "id " << id;
@@ -427,15 +396,15 @@ TEST_F(TrayEndToEndTest, EveryRowKeepsItsIdAndCachingHostsStayRight) {
         EXPECT_FALSE(item.updatedNames().contains("type"));
         EXPECT_FALSE(item.updatedNames().contains("toggle-type"));
     };
-    const QString session = QStringLiteral("세션 (5시간)   63% 남음");
-    const QString failed = QStringLiteral("      갱신 실패 — HTTP 500");
-    expectRight("before the first answer", QStringLiteral("불러오는 중…"), {});
-    expectRight("the first answer failed", QStringLiteral("잔량을 못 읽음 — 응답 형식이 바뀜"), {});
-    const int refresh = item.menu().idOf(QStringLiteral("지금 새로고침"));
+    const QString session = "세션 (5시간)   63% 남음";
+    const QString failed = "      갱신 실패 — HTTP 500";
+    expectRight("before the first answer", "불러오는 중…", {});
+    expectRight("the first answer failed", "잔량을 못 읽음 — 응답 형식이 바뀜", {});
+    const int refresh = item.menu().idOf("지금 새로고침");
     EXPECT_TRUE(item.click(refresh));
     expectRight("a good answer", session, {});
     appendTo(transcripts()[0], replyLine("msg_01d", 400));
-    expectRight("Claude Code at work", QStringLiteral("작동 중 — Opus 20 tok/s"), {});
+    expectRight("Claude Code at work", "작동 중 — Opus 20 tok/s", {});
     EXPECT_TRUE(item.click(refresh));  // answered 10 s after the last one asked
     expectRight("a failed refresh", failed, {});
     EXPECT_TRUE(item.click(refresh));

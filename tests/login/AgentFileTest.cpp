@@ -22,17 +22,10 @@ struct Mechanism {
     AgentContent (*content)(const QString& executable);
 };
 
-void PrintTo(const Mechanism& mechanism, std::ostream* out) {
-    *out << mechanism.name;
-}
-
-QString autostartUnder(const QString& home) {
-    return autostartEntryPath({}, home);
-}
-
 const Mechanism mechanisms[] = {
-    {"launch agent", launchAgentPath, launchAgentContent},
-    {"xdg autostart", autostartUnder, autostartEntryContent},
+    {"LaunchAgent", launchAgentPath, launchAgentContent},
+    {"XdgAutostart", [](const QString& home) { return autostartEntryPath({}, home); },
+     autostartEntryContent},
 };
 
 class AgentFileTest : public testing::TestWithParam<Mechanism> {
@@ -136,7 +129,7 @@ TEST_P(AgentFileTest, FailuresComeBackAsTheErrorText) {
 
 INSTANTIATE_TEST_SUITE_P(BothFileMechanisms, AgentFileTest, testing::ValuesIn(mechanisms),
                          [](const testing::TestParamInfo<Mechanism>& param) {
-                             return param.index == 0 ? "LaunchAgent" : "XdgAutostart";
+                             return std::string(param.param.name);
                          });
 
 TEST(LaunchAgentTest, AnExecutablePathXmlCannotCarryFailsAfterTheFolderIsMade) {

@@ -24,11 +24,11 @@ using test::ScriptedAnswer;
 
 constexpr char token[] = "sk-ant-oat01-test";
 const QByteArray oneBucket = R"({"limits": [{"kind": "session", "percent": 10}]})";
-const QString formatChanged = QStringLiteral("응답 형식이 바뀜");
+const QString formatChanged = "응답 형식이 바뀜";
 
 // The poller's own next-poll timer: tests read what it was set to and fire it early.
 [[nodiscard]] QTimer& nextPoll(QuotaPoller& poller) {
-    return *poller.findChild<QTimer*>(QStringLiteral("nextPoll"));
+    return *poller.findChild<QTimer*>("nextPoll");
 }
 [[nodiscard]] std::optional<std::chrono::milliseconds> pendingWait(QuotaPoller& poller) {
     const QTimer& timer = nextPoll(poller);
@@ -45,10 +45,7 @@ class QuotaPollerTest : public ::testing::Test {
     }
     ~QuotaPollerTest() override { qputenv("HOME", savedHome_); }
 
-    void giveToken() {
-        ASSERT_TRUE(test::writeCredentialFile(home_.filePath(QStringLiteral(".claude")),
-                                              test::credentialJson(token)));
-    }
+    void giveToken() { ASSERT_TRUE(test::writeCredential(home_.filePath(".claude"), token)); }
     [[nodiscard]] std::unique_ptr<QuotaPoller> makePoller(
         std::chrono::milliseconds idle = 10s, std::chrono::milliseconds deadline = 10s) {
         auto poller = std::make_unique<QuotaPoller>(
@@ -91,11 +88,11 @@ TEST_F(QuotaPollerTest, FailuresKeepTheLastGoodBucketsAndSayWhy) {
         ScriptedAnswer answer;
         std::optional<QString> message;
     } cases[] = {
-        {"404 with a valid body", {404, oneBucket}, QStringLiteral("HTTP 404")},
+        {"404 with a valid body", {404, oneBucket}, "HTTP 404"},
         {"redirect",
          {.raw = "HTTP/1.1 307 Temporary Redirect\r\nLocation: " + elsewhere.url().toEncoded() +
                  "\r\nContent-Length: 0\r\n\r\n"},
-         QStringLiteral("HTTP 307")},
+         "HTTP 307"},
         {"empty 200", ScriptedAnswer::ok({}), formatChanged},
         {"200 not JSON", ScriptedAnswer::ok("<html>busy</html>"), formatChanged},
         {"a byte over 1 MiB", ScriptedAnswer::ok(atLimit + ' '), formatChanged},
@@ -110,7 +107,7 @@ TEST_F(QuotaPollerTest, FailuresKeepTheLastGoodBucketsAndSayWhy) {
         // Never idle long enough for the idle time-out, but past the deadline.
         {"dripped past the deadline",
          {.streamBytes = 20, .pieceBytes = 1, .pieceInterval = 100ms},
-         QStringLiteral("응답 시간 초과")},
+         "응답 시간 초과"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -126,7 +123,7 @@ TEST_F(QuotaPollerTest, FailuresKeepTheLastGoodBucketsAndSayWhy) {
             EXPECT_EQ(poller->lastError(), c.message);
         } else {
             EXPECT_FALSE(poller->lastError()->isEmpty());
-            EXPECT_FALSE(poller->lastError()->startsWith(QStringLiteral("HTTP")));
+            EXPECT_FALSE(poller->lastError()->startsWith("HTTP"));
             EXPECT_NE(poller->lastError(), formatChanged);
         }
         EXPECT_EQ(poller->buckets().size(), 1);
@@ -138,14 +135,14 @@ TEST_F(QuotaPollerTest, FailuresKeepTheLastGoodBucketsAndSayWhy) {
 }
 
 TEST_F(QuotaPollerTest, WithoutATokenNothingIsSentAndTheNextPollReadsItAgain) {
-    ASSERT_TRUE(QFile::remove(home_.filePath(QStringLiteral(".claude/.credentials.json"))));
+    ASSERT_TRUE(QFile::remove(home_.filePath(".claude/.credentials.json")));
     server_.script({ScriptedAnswer::ok(oneBucket)});
     const auto poller = makePoller();
     poller->start();
     // The failure is known before start returns: no request, no waiting.
     EXPECT_EQ(updates_, 1);
     ++expectedUpdates_;
-    EXPECT_EQ(poller->lastError(), QStringLiteral("자격 증명 파일에서 토큰을 못 읽음"));
+    EXPECT_EQ(poller->lastError(), "자격 증명 파일에서 토큰을 못 읽음");
     EXPECT_EQ(pendingWait(*poller), 360s);
     giveToken();
     ASSERT_TRUE(timerPollFinished(*poller));

@@ -1,7 +1,5 @@
 #include "support/BrimletProcess.h"
 
-#include <QProcess>
-
 #include "support/WaitUntil.h"
 
 namespace brimlet::test {
@@ -26,24 +24,17 @@ QString brimletBinary() {
 
 RunResult runBrimlet(const QStringList& arguments, const QProcessEnvironment& environment,
                      const QString& workingDirectory, int timeoutMs) {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    if (!workingDirectory.isEmpty()) {
-        process.setWorkingDirectory(workingDirectory);
-    }
-    process.start(brimletBinary(), arguments);
+    BackgroundBrimlet process;
     RunResult result;
-    if (!process.waitForStarted()) {
+    if (!process.start(arguments, environment, workingDirectory)) {
         return result;
     }
     // The event loop keeps turning meanwhile, so servers living in the test (a fake usage
-    // service, a tray host) can answer the program.
-    result.finished = waitUntil([&process] { return process.state() == QProcess::NotRunning; },
-                                std::chrono::milliseconds(timeoutMs));
-    if (!result.finished) {
-        process.kill();
-        process.waitForFinished();
-    }
+    // service, a tray host) can answer the program. One still running then is killed.
+    (void)waitUntil([&process] { return process.state() == QProcess::NotRunning; },
+                    std::chrono::milliseconds(timeoutMs));
+    process.kill();
+    process.waitForFinished();
     result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     result.out = process.readAllStandardOutput();
     result.err = process.readAllStandardError();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -26,8 +27,7 @@ class TempHome {
 };
 
 struct RunResult {
-    bool finished = false;  // false when it had to be killed after the time limit
-    int exitCode = -1;
+    int exitCode = -1;  // -1 also when it had to be killed after the time limit
     QByteArray out;
     QByteArray err;
 };
@@ -38,5 +38,23 @@ struct RunResult {
                                    const QString& workingDirectory = {}, int timeoutMs = 60000);
 
 [[nodiscard]] QString brimletBinary();
+
+// The program run in the background; killed, if it still runs, when this goes.
+class BackgroundBrimlet : public QProcess {
+  public:
+    ~BackgroundBrimlet() override {
+        kill();
+        waitForFinished();
+    }
+    // Starts it with the arguments (program path not included) and environment, in the working
+    // folder when one is given; false when it did not start.
+    bool start(const QStringList& arguments, const QProcessEnvironment& environment,
+               const QString& workingDirectory = {}) {
+        setProcessEnvironment(environment);
+        setWorkingDirectory(workingDirectory);
+        QProcess::start(brimletBinary(), arguments);
+        return waitForStarted();
+    }
+};
 
 }  // namespace brimlet::test

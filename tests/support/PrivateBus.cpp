@@ -4,15 +4,14 @@
 
 namespace brimlet::test {
 
-namespace {
-
-QByteArray configuration(const QString& socketDir) {
-    return R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+PrivateBus::PrivateBus() {
+    const QByteArray configuration =
+        R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
   <type>session</type>
   <listen>unix:dir=)" +
-           socketDir.toUtf8() + R"(</listen>
+        dir_.path().toUtf8() + R"(</listen>
   <auth>EXTERNAL</auth>
   <policy context="default">
     <allow send_destination="*" eavesdrop="true"/>
@@ -21,18 +20,10 @@ QByteArray configuration(const QString& socketDir) {
   </policy>
 </busconfig>
 )";
-}
-
-bool writeFile(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-}  // namespace
-
-PrivateBus::PrivateBus() {
     const auto configPath = dir_.filePath(QStringLiteral("bus.conf"));
-    if (!dir_.isValid() || !writeFile(configPath, configuration(dir_.path()))) {
+    QFile config(configPath);
+    if (!dir_.isValid() || !config.open(QIODevice::WriteOnly) ||
+        config.write(configuration) != configuration.size() || !config.flush()) {
         return;
     }
     daemon_.setStandardErrorFile(QProcess::nullDevice());

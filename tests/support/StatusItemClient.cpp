@@ -14,6 +14,7 @@ namespace {
 const auto itemInterface = QStringLiteral("org.kde.StatusNotifierItem");
 const auto menuInterface = QStringLiteral("com.canonical.dbusmenu");
 const auto itemPath = QStringLiteral("/StatusNotifierItem");
+const auto menuPath = QStringLiteral("/MenuBar");  // the item's Menu: the end-to-end test reads it
 
 }  // namespace
 
@@ -39,7 +40,7 @@ QVariant StatusItemClient::itemProperty(const QString& name) {
 }
 
 QVariant StatusItemClient::menuProperty(const QString& name) {
-    return property(menuPath(), menuInterface, name);
+    return property(menuPath, menuInterface, name);
 }
 
 MenuSnapshot StatusItemClient::menu() {
@@ -52,7 +53,7 @@ MenuSnapshot StatusItemClient::menu() {
     for (const auto& row : root.children) {
         const bool separator =
             row.properties.value(QStringLiteral("type")).toString() == u"separator";
-        snapshot.ids.append(row.id);
+        snapshot.rows.append({row.id, row.properties});
         snapshot.labels.append(separator
                                    ? QStringLiteral("---")
                                    : row.properties.value(QStringLiteral("label")).toString());
@@ -69,7 +70,7 @@ bool StatusItemClient::click(int id) {
 
 std::optional<QDBusMessage> StatusItemClient::callMenu(const QString& method,
                                                        const QVariantList& arguments) {
-    return call(menuPath(), menuInterface, method, arguments);
+    return call(menuPath, menuInterface, method, arguments);
 }
 
 bool StatusItemClient::callItem(const QString& method, const QVariantList& arguments) {
@@ -102,17 +103,12 @@ void StatusItemClient::recordPropertiesUpdate(const QDBusMessage& message) {
     }
 }
 
-std::pair<StatusItemClient::Rows, StatusItemClient::Rows> StatusItemClient::cachedAndFreshRows() {
-    Rows cached;
-    Rows fresh;
-    const auto reply = callMenu(QStringLiteral("GetLayout"), {0, -1, QStringList()});
-    for (const auto& child : qdbus_cast<DBusMenuLayoutItem>(reply->arguments().value(1)).children) {
-        fresh.append({child.id, child.properties});
-        cached.append({child.id, learnt_.contains(child.id)
-                                     ? learnt_[child.id]
-                                     : learnt_[child.id] = child.properties});
+MenuSnapshot::Rows StatusItemClient::learnt(const MenuSnapshot::Rows& fresh) {
+    MenuSnapshot::Rows cached;
+    for (const auto& [id, properties] : fresh) {
+        cached.append({id, learnt_.contains(id) ? learnt_[id] : learnt_[id] = properties});
     }
-    return {cached, fresh};
+    return cached;
 }
 
 void StatusItemClient::recordLayoutUpdate(uint revision, int /*parent*/) {
@@ -139,10 +135,6 @@ QVariant StatusItemClient::property(const QString& path, const QString& interfac
         return {};
     }
     return qvariant_cast<QDBusVariant>(reply->arguments().value(0)).variant();
-}
-
-QString StatusItemClient::menuPath() {
-    return qvariant_cast<QDBusObjectPath>(itemProperty(QStringLiteral("Menu"))).path();
 }
 
 }  // namespace brimlet::test

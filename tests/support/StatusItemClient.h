@@ -14,12 +14,16 @@
 
 namespace brimlet::test {
 
-// The menu as GetLayout(0, -1, []) gives it: row ids and labels, separators as "---".
+// The menu as GetLayout(0, -1, []) gives it: its rows (id, properties) and their labels,
+// separators as "---".
 struct MenuSnapshot {
+    using Rows = QList<std::pair<int, QVariantMap>>;
     uint revision = 0;
-    QList<int> ids;
+    Rows rows;
     QStringList labels;
-    [[nodiscard]] int idOf(const QString& label) const { return ids.value(labels.indexOf(label)); }
+    [[nodiscard]] int idOf(const QString& label) const {
+        return rows.value(labels.indexOf(label)).first;
+    }
 };
 
 // Talks to a StatusNotifierItem and its dbusmenu object as a tray host does, and records the
@@ -33,8 +37,8 @@ class StatusItemClient : public QObject {
     // `service`: the item's bus name; the item is at /StatusNotifierItem there.
     StatusItemClient(const QDBusConnection& connection, QString service);
 
-    // A property of org.kde.StatusNotifierItem, or of the dbusmenu object its Menu names;
-    // invalid when it cannot be read.
+    // A property of org.kde.StatusNotifierItem, or of its dbusmenu object at /MenuBar; invalid
+    // when it cannot be read.
     [[nodiscard]] QVariant itemProperty(const QString& name);
     [[nodiscard]] QVariant menuProperty(const QString& name);
     // Any method of either; the reply (possibly an error), or none on time-out.
@@ -54,11 +58,9 @@ class StatusItemClient : public QObject {
         qint64 atMs;
     };
     [[nodiscard]] const QList<LayoutUpdate>& layoutUpdates() const { return layoutUpdates_; }
-    // The rows (id, properties) as a host that keeps what it learnt sees them (each id's
-    // properties from the layout that first showed it, then changed only by
-    // ItemsPropertiesUpdated) and as a fresh GetLayout shows them.
-    using Rows = QList<std::pair<int, QVariantMap>>;
-    [[nodiscard]] std::pair<Rows, Rows> cachedAndFreshRows();
+    // The rows of a fresh layout as a host that keeps what it learnt sees them: each id's
+    // properties from the layout that first showed it, then changed only by ItemsPropertiesUpdated.
+    [[nodiscard]] MenuSnapshot::Rows learnt(const MenuSnapshot::Rows& fresh);
     // Every property name ItemsPropertiesUpdated has named, changed or removed.
     [[nodiscard]] const QSet<QString>& updatedNames() const { return updatedNames_; }
 
@@ -74,7 +76,6 @@ class StatusItemClient : public QObject {
                                                    const QVariantList& arguments);
     [[nodiscard]] QVariant property(const QString& path, const QString& interface,
                                     const QString& name);
-    [[nodiscard]] QString menuPath();
 
     QDBusConnection connection_;
     QString service_;

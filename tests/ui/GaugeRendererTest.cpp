@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 
+#include "support/ColourProbes.h"
 #include "support/QtPrinters.h"
 #include "ui/Colours.h"
 #include "ui/GaugeRenderer.h"
@@ -10,6 +10,9 @@
 
 namespace brimlet {
 namespace {
+
+using test::expectColours;
+using test::over;
 
 Bucket used(double percent) {
     return Bucket(QStringLiteral("세션 (5시간)"), percent, std::nullopt);
@@ -22,7 +25,6 @@ QRectF bottomLeft(double x, double y, double w, double h) {
 
 TEST(GaugeRendererTest, LaysOutThreeBarsAndTwoDotsIn41By22Points) {
     const GaugeShapes shapes = GaugeRenderer::shapes();
-    EXPECT_EQ(GaugeRenderer::width, 41);
     EXPECT_EQ(shapes.size, QSizeF(41, 22));
     for (int row = 0; row < 3; ++row) {
         EXPECT_EQ(shapes.tracks.at(row), bottomLeft(2, 15 - 6 * row, 28, 4)) << row;
@@ -49,38 +51,6 @@ TEST(GaugeRendererTest, FillsEachRowByItsBucketsUsedShare) {
     GaugeRenderer gauge;
     gauge.buckets = {used(25), used(130), used(-5), used(10)};
     EXPECT_EQ(gauge.face().used, (std::array<double, 3>{0.25, 1, 0}));
-}
-
-// `colour` at `alpha` over what lies below, as source-over composites it.
-QColor over(const QColor& colour, double alpha, const QColor& below = Qt::transparent) {
-    const double belowAlpha = below.alphaF() * (1 - alpha);
-    const double total = alpha + belowAlpha;
-    const auto mix = [&](double top, double bottom) {
-        return static_cast<int>(std::lround((top * alpha + bottom * belowAlpha) / total));
-    };
-    QColor result(mix(colour.red(), below.red()), mix(colour.green(), below.green()),
-                  mix(colour.blue(), below.blue()));
-    result.setAlphaF(static_cast<float>(total));
-    return result;
-}
-
-struct Probe {
-    QPoint at;
-    QColor colour;
-};
-
-void expectColours(const QImage& image, std::initializer_list<Probe> probes) {
-    for (const auto& probe : probes) {
-        const QColor got = image.pixelColor(probe.at);
-        const std::string where =
-            QStringLiteral("(%1, %2)").arg(probe.at.x()).arg(probe.at.y()).toStdString();
-        EXPECT_NEAR(got.alphaF(), probe.colour.alphaF(), 0.01) << where;
-        if (probe.colour.alpha() > 0) {  // premultiplied storage rounds a step or two
-            EXPECT_NEAR(got.red(), probe.colour.red(), 2) << where;
-            EXPECT_NEAR(got.green(), probe.colour.green(), 2) << where;
-            EXPECT_NEAR(got.blue(), probe.colour.blue(), 2) << where;
-        }
-    }
 }
 
 // Tracks first, the fill over its track, faded when stale, then the dots: idle ones green, lit

@@ -9,41 +9,28 @@ namespace {
 
 using test::sampleMenu;
 
-struct RowCase {
-    const char* name;
-    MenuItem item;
-    QVariantMap expected;
-};
-
 TEST(MenuLayout, EachKindOfRowBecomesItsDbusmenuProperties) {
-    const QVariantMap separator{{QStringLiteral("type"), QStringLiteral("separator")}};
-    const RowCase cases[] = {
+    const struct {
+        const char* name;
+        MenuItem item;
+        QVariantMap expected;
+    } cases[] = {
         {"information row",
-         {.text = QStringLiteral("대기 중"), .fontSize = 12, .enabled = false},
-         {{QStringLiteral("label"), QStringLiteral("대기 중")},
-          {QStringLiteral("enabled"), false}}},
-        {"separator (its text ignored)",
-         {.separator = true, .text = QStringLiteral("x")},
-         separator},
+         {.text = "대기 중", .fontSize = 12, .enabled = false},
+         {{"label", "대기 중"}, {"enabled", false}}},
+        {"separator (its text ignored)", {.separator = true, .text = "x"}, {{"type", "separator"}}},
         {"action with key equivalent (no shortcut in a tray)",
-         {.text = QStringLiteral("지금 새로고침"),
-          .action = MenuAction::Refresh,
-          .keyEquivalent = u'r'},
-         {{QStringLiteral("label"), QStringLiteral("지금 새로고침")}}},
+         {.text = "지금 새로고침", .action = MenuAction::Refresh, .keyEquivalent = u'r'},
+         {{"label", "지금 새로고침"}}},
         {"checked row",
-         {.text = QStringLiteral("로그인"), .action = MenuAction::ToggleLogin, .checked = true},
-         {{QStringLiteral("label"), QStringLiteral("로그인")},
-          {QStringLiteral("toggle-type"), QStringLiteral("checkmark")},
-          {QStringLiteral("toggle-state"), 1}}},
+         {.text = "로그인", .action = MenuAction::ToggleLogin, .checked = true},
+         {{"label", "로그인"}, {"toggle-type", "checkmark"}, {"toggle-state", 1}}},
         {"unchecked row",
-         {.text = QStringLiteral("로그인"), .action = MenuAction::ToggleLogin, .checked = false},
-         {{QStringLiteral("label"), QStringLiteral("로그인")},
-          {QStringLiteral("toggle-type"), QStringLiteral("checkmark")},
-          {QStringLiteral("toggle-state"), 0}}},
+         {.text = "로그인", .action = MenuAction::ToggleLogin, .checked = false},
+         {{"label", "로그인"}, {"toggle-type", "checkmark"}, {"toggle-state", 0}}},
         {"underscores are not access keys",
-         {.text = QStringLiteral("잔량을 못 읽음 — rate_limit_error"), .enabled = false},
-         {{QStringLiteral("label"), QStringLiteral("잔량을 못 읽음 — rate__limit__error")},
-          {QStringLiteral("enabled"), false}}},
+         {.text = "잔량을 못 읽음 — rate_limit_error", .enabled = false},
+         {{"label", "잔량을 못 읽음 — rate__limit__error"}, {"enabled", false}}},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name);
@@ -60,13 +47,12 @@ TEST(MenuLayout, TheRootHoldsTheRowsAsASubmenuToTheAskedDepth) {
     const auto items = sampleMenu();
     const auto whole = menuLayout(items, 0, -1);
     ASSERT_TRUE(whole);
-    EXPECT_EQ(whole->properties,
-              QVariantMap({{QStringLiteral("children-display"), QStringLiteral("submenu")}}));
+    EXPECT_EQ(whole->properties, QVariantMap({{"children-display", "submenu"}}));
     ASSERT_EQ(whole->children.size(), items.size());
     EXPECT_EQ(whole->children.last().id, items.last().id);
     EXPECT_TRUE(menuLayout(items, 0, 0)->children.isEmpty());
-    EXPECT_EQ(menuLayout(items, items.first().id, -1, {QStringLiteral("label")})->properties.keys(),
-              QStringList{QStringLiteral("label")});
+    EXPECT_EQ(menuLayout(items, items.first().id, -1, {"label"})->properties.keys(),
+              QStringList{"label"});
 }
 
 }  // namespace
