@@ -112,6 +112,10 @@ void QuotaPoller::fetch() {
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
     QNetworkReply* const reply = sharedNetwork().get(request);
+    // Qt's network thread reads ahead of us into the reply without a bound: on a busy machine an
+    // endless answer piled up tens of megabytes before we saw it pass the limit. A full buffer
+    // makes it stop reading, and one byte more than the limit is enough to refuse the answer.
+    reply->setReadBufferSize(maxBodyBytes + 1);
     inFlight_ = reply;
     inFlightTooLarge_ = false;
     connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);

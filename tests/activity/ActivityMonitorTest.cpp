@@ -240,7 +240,7 @@ TEST_F(ActivityMonitorTest, FindsANewTranscriptAtTheNextTick) {
         ASSERT_TRUE(QDir(root_).mkpath(QString::fromLatin1(folder)));
         tick();
     }
-    for (const QString& relative : {"p/s/subagents/agent-a.jsonl", "p/new.jsonl", "q/new.jsonl"}) {
+    for (const char* relative : {"p/s/subagents/agent-a.jsonl", "p/new.jsonl", "q/new.jsonl"}) {
         write(relative, usageLine(100));
         tick();
         append(relative, usageLine(1));
