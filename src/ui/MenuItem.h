@@ -23,7 +23,8 @@ struct MenuItem {
     std::optional<bool> checked{};  // present for a check-mark row: its state
     // The row's id for hosts that keep what they learnt of an id (its kind, its check box):
     // one logical row keeps its id for the life of the process, and no id ever names a row of
-    // another kind. Rows that come and go are left out, never renumbered.
+    // another kind. Rows that come and go are left out of the records (hosts see them hidden),
+    // never renumbered.
     int id = 0;
 
     friend bool operator==(const MenuItem&, const MenuItem&) = default;

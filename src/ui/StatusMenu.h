@@ -41,7 +41,12 @@ inline constexpr int refresh = 13;
 inline constexpr int launchAtLogin = 14;
 inline constexpr int version = 15;
 inline constexpr int quit = 16;
+inline constexpr int last = quit;  // ids run from 1 to this, top to bottom
 }  // namespace menuRowId
+
+[[nodiscard]] constexpr bool isMenuRowId(int id) {
+    return id >= 1 && id <= menuRowId::last;
+}
 
 // The menu's rows, top to bottom: the quota group, the activity line and last refresh, then the
 // actions. Times are shown in `zone`.

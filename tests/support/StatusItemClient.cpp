@@ -54,6 +54,9 @@ MenuSnapshot StatusItemClient::menu() {
         const bool separator =
             row.properties.value(QStringLiteral("type")).toString() == u"separator";
         snapshot.rows.append({row.id, row.properties});
+        if (!row.properties.value(QStringLiteral("visible"), true).toBool()) {
+            continue;  // as hosts show it
+        }
         snapshot.labels.append(separator
                                    ? QStringLiteral("---")
                                    : row.properties.value(QStringLiteral("label")).toString());

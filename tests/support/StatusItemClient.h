@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QStringList>
 #include <QVariant>
+#include <algorithm>
 #include <optional>
 
 #include "ui/sni/DBusTypes.h"
@@ -20,9 +21,12 @@ struct MenuSnapshot {
     using Rows = QList<std::pair<int, QVariantMap>>;
     uint revision = 0;
     Rows rows;
-    QStringList labels;
+    QStringList labels;  // of the rows shown
     [[nodiscard]] int idOf(const QString& label) const {
-        return rows.value(labels.indexOf(label)).first;
+        const auto row = std::find_if(rows.begin(), rows.end(), [&label](const auto& node) {
+            return node.second.value(QStringLiteral("label")) == label;
+        });
+        return row == rows.end() ? 0 : row->first;
     }
 };
 

@@ -118,7 +118,7 @@ const MenuItems& DBusMenu::items() {
 }
 
 bool DBusMenu::knows(int id) {
-    return id == rootId || menuRow(items(), id).has_value();
+    return id == rootId || isMenuRowId(id);
 }
 
 }  // namespace brimlet

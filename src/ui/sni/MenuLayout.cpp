@@ -29,6 +29,22 @@ bool isKind(const QString& name) {
     return name == QLatin1String("type") || name == QLatin1String("toggle-type");
 }
 
+// A node as hosts see it: every id of the menu is always there, the rows not shown now hidden, so
+// that the layout never changes shape. GNOME's extension misplaced a row added beside one taken
+// away, and hosts that cache a layout only ever see properties change. `visible` is always told:
+// a layout read again does not take back a property it no longer names.
+std::optional<QVariantMap> nodeProperties(const MenuItems& items, int id) {
+    if (const auto row = menuRow(items, id)) {
+        auto properties = rowProperties(items.at(*row));
+        properties.insert(QStringLiteral("visible"), true);
+        return properties;
+    }
+    if (isMenuRowId(id)) {
+        return QVariantMap{{QStringLiteral("visible"), false}};
+    }
+    return std::nullopt;
+}
+
 QVariantMap rootProperties() {
     return {{QStringLiteral("children-display"), QStringLiteral("submenu")}};
 }
@@ -61,11 +77,11 @@ std::optional<QVariantMap> menuNodeProperties(const MenuItems& items, int id,
     if (id == rootId) {
         return onlyNamed(rootProperties(), names);
     }
-    const auto row = menuRow(items, id);
-    if (!row) {
+    const auto properties = nodeProperties(items, id);
+    if (!properties) {
         return std::nullopt;
     }
-    return onlyNamed(rowProperties(items.at(*row)), names);
+    return onlyNamed(*properties, names);
 }
 
 std::optional<DBusMenuLayoutItem> menuLayout(const MenuItems& items, int parentId,
@@ -76,8 +92,8 @@ std::optional<DBusMenuLayoutItem> menuLayout(const MenuItems& items, int parentI
     }
     DBusMenuLayoutItem layout{parentId, *properties, {}};
     if (parentId == rootId && recursionDepth != 0) {
-        for (const MenuItem& item : items) {
-            layout.children.append({item.id, onlyNamed(rowProperties(item), names), {}});
+        for (int id = 1; id <= menuRowId::last; ++id) {
+            layout.children.append({id, onlyNamed(*nodeProperties(items, id), names), {}});
         }
     }
     return layout;
@@ -101,12 +117,11 @@ DBusMenuItemList menuGroupProperties(const MenuItems& items, const QList<int>& i
 
 MenuPropertyChanges menuPropertyChanges(const MenuItems& before, const MenuItems& after) {
     MenuPropertyChanges changes;
-    for (const MenuItem& item : after) {
-        // A row that comes (back) is told whole: a host that saw its id before may still hold
-        // what it showed then.
-        const auto earlier = menuRow(before, item.id);
-        const QVariantMap old = earlier ? rowProperties(before.at(*earlier)) : QVariantMap();
-        const QVariantMap now = rowProperties(item);
+    for (int id = 1; id <= menuRowId::last; ++id) {
+        // A hidden row loses its properties and a row shown again is told whole (but its kind), so
+        // that what a host holds for the id is never what it showed before.
+        const QVariantMap old = *nodeProperties(before, id);
+        const QVariantMap now = *nodeProperties(after, id);
         QVariantMap changed = now;
         changed.removeIf([&old](const auto& entry) {
             return isKind(entry.key()) || old.value(entry.key()) == entry.value();
@@ -114,10 +129,10 @@ MenuPropertyChanges menuPropertyChanges(const MenuItems& before, const MenuItems
         QStringList lost = old.keys();
         lost.removeIf([&now](const QString& name) { return isKind(name) || now.contains(name); });
         if (!changed.isEmpty()) {
-            changes.updated.append({item.id, changed});
+            changes.updated.append({id, changed});
         }
         if (!lost.isEmpty()) {
-            changes.removed.append({item.id, lost});
+            changes.removed.append({id, lost});
         }
     }
     return changes;

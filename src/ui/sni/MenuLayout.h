@@ -6,10 +6,13 @@
 #include <optional>
 
 #include "ui/MenuItem.h"
+#include "ui/StatusMenu.h"
 #include "ui/sni/DBusTypes.h"
 
 // The menu records as com.canonical.dbusmenu nodes. Node 0 is the root; each row is the node its
-// record's id names, the same id for the same logical row whatever rows stand before it.
+// record's id names, the same id for the same logical row whatever rows stand before it. Every
+// row id of the menu is a node for the life of the program: ids of rows not shown now are hidden
+// (visible false), so the layout keeps one shape.
 namespace brimlet {
 
 // The row a node id names; none for the root and for ids no record has.
@@ -24,9 +27,10 @@ namespace brimlet {
 using PropertyNames = QSet<QString>;
 
 // The properties of node `id` (the root included), only those in `names` unless it is empty;
-// none for an unknown id. Values the protocol defaults to (type "standard", enabled, visible) are
-// left out, as hosts assume them. Rows carry no shortcut: a tray menu's shortcut works nowhere,
-// and hosts without a key table of their own (waybar's) log an error for each one.
+// none for an id that is no node. Values the protocol defaults to (type "standard", enabled) are
+// left out, as hosts assume them; `visible` is always there. Rows carry no shortcut: a tray menu's
+// shortcut works nowhere, and hosts without a key table of their own (waybar's) log an error for
+// each one.
 [[nodiscard]] std::optional<QVariantMap> menuNodeProperties(const MenuItems& items, int id,
                                                             const PropertyNames& names = {});
 
@@ -42,9 +46,8 @@ using PropertyNames = QSet<QString>;
                                                    const PropertyNames& names = {});
 
 // What ItemsPropertiesUpdated tells hosts that keep their copy of the rows (GNOME's re-reads only
-// the layout's structure): for each row, the properties that changed and the ones it lost; a row
-// that was not in `before` with all its properties but its kind (an id never changes kind, and
-// the layout has told it). Rows that went are told by the layout.
+// the layout's structure): for each node, the properties that changed and the ones it lost, never
+// its kind (an id never changes kind, and the layout has told it).
 struct MenuPropertyChanges {
     DBusMenuItemList updated;
     DBusMenuItemKeysList removed;
