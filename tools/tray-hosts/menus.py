@@ -540,8 +540,7 @@ def panel_colour(run, host):
 
 def other_panel(binary, out, key, own_kind):
     """The gauge on the other kind of panel than the host's own, as a user who keeps such a
-    panel sees it: the panel is switched before Brimlet starts (XFCE, for one, keeps drawing an
-    icon over the colour it had when it last received it)."""
+    panel sees it: the panel is switched, and has been redrawn, before Brimlet starts."""
     with th.Run(key) as run:
         host = th.HOSTS[key](run)
         step = "bringing the host up"
