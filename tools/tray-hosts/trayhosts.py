@@ -11,6 +11,14 @@
                                 NewIcon signals a second, and ten shots of the pulsing dot;
                                 --before names an earlier table (another build's) whose CPU
                                 figures are shown beside these
+    trayhosts.py menus BRIMLET OUT [HOST…]
+                                the menus a new user meets (xfce lxqt plasma gnome waybar; all
+                                five by default): opened before the first quota answer and after
+                                it, after a failed refresh and after the next good one, Plasma's
+                                and LXQt's left-click popups beside their menus, the gauge on a
+                                light and a dark panel with its contrast to the panel, and the
+                                lines each host logged because of Brimlet; PNGs, menus.json and
+                                the README's sections after the table in OUT (menus.py)
 
 BRIMLET is a build whose usage endpoint is http://127.0.0.1:47613 (the test build); a fake usage
 service answers there, inside a network namespace of the run's own, so runs never collide with
@@ -107,9 +115,10 @@ def gauge_kind(r, g, b):
     return None
 
 
-def find_gauges(picture):
+def find_gauges(picture, kinds=frozenset("og")):
     """The bounding boxes (x, y, w, h) of the gauges on screen: the clusters of gauge colours
-    holding both orange and green, at most 100 pixels across."""
+    holding both orange and green (`kinds`: only green for a gauge with no quota data yet, all
+    tracks and idle dots), at most 100 pixels across."""
     marks = {}
     for y in range(picture.top, picture.top + picture.height):
         for x in range(picture.left, picture.left + picture.width):
@@ -132,11 +141,11 @@ def find_gauges(picture):
                     if n in marks and n not in seen:
                         seen.add(n)
                         todo.append(n)
-        kinds = {marks[p] for p in cluster}
         xs = [p[0] for p in cluster]
         ys = [p[1] for p in cluster]
         w, h = max(xs) - min(xs) + 1, max(ys) - min(ys) + 1
-        if kinds == {"o", "g"} and len(cluster) >= 40 and w <= 100 and h <= 100:
+        if {marks[p] for p in cluster} == kinds and len(cluster) >= 40 and w <= 100 and \
+                h <= 100:
             boxes.append((min(xs), min(ys), w, h))
     return boxes
 
@@ -304,16 +313,57 @@ class Run(contextlib.ExitStack):
         return wait_for(seen, timeout, "the gauge on screen", step=0.5)
 
 
+# How long a held first answer may wait. The program gives up on a request after 30 s in all
+# (20 s without a byte), so a held answer drips a space every few seconds and ends by 25 s.
+HOLD_LIMIT = 25
+DRIP_SECONDS = 3
+
+
 def serve_usage(ready):
+    """The usage service. The file `usage-mode` beside `ready` decides each answer: "ok" (or no
+    file) the quotas, "error" an HTTP 500, "hold" the status line at once and the quotas only
+    once the mode changes (or HOLD_LIMIT passes). Every answer is logged to `usage-requests`:
+    the time it began, the time it ended and how it ended."""
+    folder = os.path.dirname(ready)
     body = json.dumps(USAGE).encode()
+
+    def mode():
+        try:
+            with open(os.path.join(folder, "usage-mode")) as f:
+                return f.read().strip() or "ok"
+        except OSError:
+            return "ok"
 
     class Handler(http.server.BaseHTTPRequestHandler):
         def do_GET(self):
-            self.send_response(200)
-            self.send_header("Content-Type", "application/json")
-            self.send_header("Content-Length", str(len(body)))
-            self.end_headers()
-            self.wfile.write(body)
+            began, how = time.time(), mode()
+            if how == "error":
+                self.send_response(500)
+                self.send_header("Content-Length", "0")
+                self.end_headers()
+            elif how == "hold":
+                # No length: the body ends when the connection closes (HTTP/1.0). Leading
+                # spaces are whitespace that JSON allows before a value.
+                self.send_response(200)
+                self.send_header("Content-Type", "application/json")
+                self.end_headers()
+                dripped = began
+                while mode() == "hold" and time.time() - began < HOLD_LIMIT:
+                    if time.time() - dripped >= DRIP_SECONDS:
+                        self.wfile.write(b" ")
+                        self.wfile.flush()
+                        dripped = time.time()
+                    time.sleep(0.05)
+                how = "held" if mode() != "hold" else "held-too-long"
+                self.wfile.write(body)
+            else:
+                self.send_response(200)
+                self.send_header("Content-Type", "application/json")
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+            with open(os.path.join(folder, "usage-requests"), "a") as f:
+                f.write(f"{began:.3f} {time.time():.3f} {how}\n")
 
         def log_message(self, *args):
             pass
@@ -531,11 +581,11 @@ def pid_of(program, marker):
     return None
 
 
-def left_click_opens_menu(run, host, box, label="menu"):
-    """Clicks the gauge and waits for a menu: many pixels changing outside the gauge. The box
-    around the change, or None."""
+def left_click_opens_menu(run, host, box, label="menu", button=1):
+    """Clicks the gauge (with `button`: 3 for the right one) and waits for a menu: many pixels
+    changing outside the gauge. The box around the change, or None."""
     before = run.screenshot("before-click")
-    host.click(box[0] + box[2] // 2, box[1] + box[3] // 2)
+    host.click(box[0] + box[2] // 2, box[1] + box[3] // 2, button)
 
     def menu():
         changed, where = run.screenshot(label).changes_from(before, box)
@@ -802,6 +852,9 @@ def write_table(rows, out, before=None):
             lines.append(f"\n{row['host']}: {row['gnome_errors']} JavaScript errors in "
                          "gnome-shell's log over the run, dots pulsing included.")
     lines += cpu_lines(rows, before)
+    # The menus' sections come after the table's, written from menus.json.
+    import menus
+    lines += menus.readme_lines(out)
     with open(os.path.join(out, "README.md"), "w") as f:
         f.write("\n".join(lines) + "\n")
 
@@ -823,6 +876,9 @@ def main(argv):
         before = argv[argv.index("--before") + 1] if "--before" in argv else None
         names = [a for a in argv[4:] if a not in ("--cpu", "--before", before)] or list(HOSTS)
         table(argv[2], argv[3], names, cpu, before)
+    elif argv[1:2] == ["menus"] and len(argv) >= 4:
+        import menus
+        menus.menus(argv[2], argv[3], argv[4:] or list(menus.MENU_HOSTS))
     else:
         print(__doc__)
         return 2
@@ -830,4 +886,6 @@ def main(argv):
 
 
 if __name__ == "__main__":
+    # menus.py imports this file by name: one module, one HostFailed.
+    sys.modules.setdefault("trayhosts", sys.modules["__main__"])
     sys.exit(main(sys.argv))
