@@ -55,7 +55,8 @@ TEST_F(EntryProcessTest, LoginSwitchesReportTheStateReadBackOrWhyTheyFailed) {
         if (step.enabledAfter) {  // the entry starts this very program
             QFile entry(autostartEntry());
             ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
-            const QString executable = QFileInfo(brimletBinary()).canonicalFilePath();
+            const QString executable =
+                QFileInfo(QStringLiteral(BRIMLET_BINARY)).canonicalFilePath();
             EXPECT_EQ(entry.readAll(), ("[Desktop Entry]\nType=Application\nVersion=1.0\n"
                                         "Name=Brimlet\nComment=Claude Code 사용량 게이지\nExec=" +
                                         execValue(executable) + "\nTryExec=" + executable +

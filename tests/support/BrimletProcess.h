@@ -1,18 +1,21 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "support/WaitUntil.h"
+
 namespace brimlet::test {
 
 // A fresh home folder for one run of the program, removed afterwards.
 class TempHome {
   public:
-    TempHome();
+    TempHome() : dir_(QDir::tempPath() + QStringLiteral("/brimlet-home-XXXXXX")) {}
 
     [[nodiscard]] QString path() const { return dir_.path(); }
     [[nodiscard]] QString file(const QString& relative) const {
@@ -20,7 +23,17 @@ class TempHome {
     }
     // The test process's environment with HOME pointing here, no XDG_CONFIG_HOME nor
     // CLAUDE_CONFIG_DIR, the offscreen platform and no reachable session bus.
-    [[nodiscard]] QProcessEnvironment environment() const;
+    [[nodiscard]] QProcessEnvironment environment() const {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), path());
+        environment.remove(QStringLiteral("XDG_CONFIG_HOME"));
+        environment.remove(QStringLiteral("CLAUDE_CONFIG_DIR"));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), path());
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                           QStringLiteral("unix:path=") + path() + QStringLiteral("/no-bus"));
+        return environment;
+    }
 
   private:
     QTemporaryDir dir_;
@@ -31,13 +44,6 @@ struct RunResult {
     QByteArray out;
     QByteArray err;
 };
-
-// Runs the built program to its end with the given arguments (program path not included).
-[[nodiscard]] RunResult runBrimlet(const QStringList& arguments,
-                                   const QProcessEnvironment& environment,
-                                   const QString& workingDirectory = {}, int timeoutMs = 60000);
-
-[[nodiscard]] QString brimletBinary();
 
 // The program run in the background; killed, if it still runs, when this goes.
 class BackgroundBrimlet : public QProcess {
@@ -52,9 +58,29 @@ class BackgroundBrimlet : public QProcess {
                const QString& workingDirectory = {}) {
         setProcessEnvironment(environment);
         setWorkingDirectory(workingDirectory);
-        QProcess::start(brimletBinary(), arguments);
+        QProcess::start(QStringLiteral(BRIMLET_BINARY), arguments);
         return waitForStarted();
     }
 };
+
+// Runs the built program to its end with the given arguments (program path not included). The
+// event loop keeps turning meanwhile, so servers living in the test (a fake usage service, a tray
+// host) can answer the program. One still running after the time limit is killed.
+[[nodiscard]] inline RunResult runBrimlet(const QStringList& arguments,
+                                          const QProcessEnvironment& environment,
+                                          const QString& workingDirectory = {},
+                                          int timeoutMs = 60000) {
+    BackgroundBrimlet process;
+    RunResult result;
+    if (process.start(arguments, environment, workingDirectory)) {
+        (void)waitUntil([&process] { return process.state() == QProcess::NotRunning; },
+                        std::chrono::milliseconds(timeoutMs));
+        process.kill();
+        process.waitForFinished();
+        result = {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                  process.readAllStandardOutput(), process.readAllStandardError()};
+    }
+    return result;
+}
 
 }  // namespace brimlet::test

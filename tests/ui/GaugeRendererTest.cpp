@@ -75,26 +75,19 @@ TEST(GaugeImageTest, PaintsTracksAStaleFillAndDotsWithTheirOpacities) {
                              {{73, 16}, over(idleGreen, 0.55)},
                              {{73, 32}, over(accent, 0.35)},
                          });
-}
-
-// Linux panels come light or dark: the tray's square picture shows the same colours opaque, as
-// they look over a dark panel, so that a light panel does not wash the track and dots out.
-TEST(GaugeImageTest, TheTrayPictureIsOpaqueAsOverADarkPanel) {
-    const QColor track = over(deepGreen, 0.7, squareGauge::panelBackdrop);
-    GaugeFace face;
-    face.used = {0.5, 0, 0};
-    face.stale = true;
-    face.lit = {false, true};
-    face.pulseAlpha = 0.35;
+    // Linux panels come light or dark: the tray's square picture shows the same colours opaque,
+    // as they look over a dark panel, so that a light panel does not wash them out.
+    const QColor dark = squareGauge::panelBackdrop;
     const auto shapes = squareGauge::shapes(22);
     const auto centre = [](const QRectF& shape) { return shape.center().toPoint(); };
-    expectColours(squareGauge::image(face, 22),
+    expectColours(squareGauge::image(gauge.face(), 22),
                   {
                       {{0, 0}, Qt::transparent},
-                      {centre(shapes.tracks[0]) - QPoint(4, 0), over(accent, 0.45, track)},
-                      {centre(shapes.tracks[1]), track},
-                      {centre(shapes.dots[0]), over(idleGreen, 0.55, squareGauge::panelBackdrop)},
-                      {centre(shapes.dots[1]), over(accent, 0.35, squareGauge::panelBackdrop)},
+                      {centre(shapes.tracks[0]) - QPoint(4, 0),
+                       over(accent, 0.45, over(deepGreen, 0.7, dark))},
+                      {centre(shapes.tracks[1]), over(deepGreen, 0.7, dark)},
+                      {centre(shapes.dots[0]), over(idleGreen, 0.55, dark)},
+                      {centre(shapes.dots[1]), over(accent, 0.35, dark)},
                   });
 }
 

@@ -32,18 +32,17 @@ class RecordsMenuTest : public testing::Test {
     RecordsMenu menu{source, sink, RecordsMenu::Look::Styled};
 };
 
-// Information rows are styled labels that cannot be chosen; action rows are plain actions. Texts
-// show literally: no rich text in labels, and '&' (an access-key mark in menus) doubled.
+// Styled (a menu bar's menu): information rows are styled labels that cannot be chosen, action
+// rows plain actions with their shortcuts. Plain (a Linux tray's popup, beside the host's own menu
+// of the same rows): every row an ordinary item in the menu's font, information rows greyed, no
+// shortcuts. Texts show literally: no rich text in labels, and '&' (an access-key mark) doubled.
 TEST_F(RecordsMenuTest, ShowsEachRowAsItsKindWithItsTextAsWritten) {
     const auto literal = QStringLiteral("A & <b>B</b>");
     records[test::sessionRow].text = literal;
     records[test::refreshRow].text = literal;
-    const auto actions = open();
-    ASSERT_EQ(actions.size(), records.size());
-    EXPECT_TRUE(actions.at(test::firstSeparatorRow)->isSeparator());
     const struct {
         int row;
-        bool isLabel;
+        bool isInformation;
         QKeySequence shortcut;
     } cases[] = {
         {test::sessionRow, true, {}},
@@ -52,46 +51,36 @@ TEST_F(RecordsMenuTest, ShowsEachRowAsItsKindWithItsTextAsWritten) {
         {test::loginRow, false, {}},
         {test::quitRow, false, QKeySequence(Qt::CTRL | Qt::Key_Q)},
     };
-    for (const auto& expected : cases) {
-        const auto& record = records.at(expected.row);
-        const auto* const action = actions.at(expected.row);
-        const auto* const label = labelOf(actions.at(expected.row));
-        EXPECT_EQ(action->isEnabled(), !expected.isLabel) << expected.row;
-        EXPECT_EQ(action->isChecked(), expected.row == test::loginRow) << expected.row;
-        EXPECT_EQ(action->shortcut(), expected.shortcut) << expected.row;
-        ASSERT_EQ(label != nullptr, expected.isLabel) << expected.row;
-        if (label) {
-            EXPECT_EQ(label->text(), record.text);
-            EXPECT_EQ(label->textFormat(), Qt::PlainText);
-            EXPECT_EQ(label->font().pointSizeF(), record.fontSize);
-            EXPECT_EQ(label->palette().color(QPalette::WindowText),
-                      textColour(record.colour, menu.palette()));
-        } else {
-            EXPECT_EQ(action->text(), QString(record.text).replace(u'&', QStringLiteral("&&")));
+    for (const auto look : {RecordsMenu::Look::Styled, RecordsMenu::Look::Plain}) {
+        const bool styled = look == RecordsMenu::Look::Styled;
+        SCOPED_TRACE(styled ? "styled" : "plain");
+        RecordsMenu shown(source, sink, look);
+        Q_EMIT shown.aboutToShow();
+        const auto actions = shown.actions();
+        ASSERT_EQ(actions.size(), records.size());
+        EXPECT_TRUE(actions.at(test::firstSeparatorRow)->isSeparator());
+        for (const auto& expected : cases) {
+            const auto& record = records.at(expected.row);
+            const auto* const action = actions.at(expected.row);
+            const auto* const label = labelOf(actions.at(expected.row));
+            EXPECT_EQ(action->isEnabled(), !expected.isInformation) << expected.row;
+            EXPECT_EQ(action->isChecked(), expected.row == test::loginRow) << expected.row;
+            EXPECT_EQ(action->shortcut(), styled ? expected.shortcut : QKeySequence());
+            ASSERT_EQ(label != nullptr, styled && expected.isInformation) << expected.row;
+            if (label) {
+                EXPECT_EQ(label->text(), record.text);
+                EXPECT_EQ(label->textFormat(), Qt::PlainText);
+                EXPECT_EQ(label->font().pointSizeF(), record.fontSize);
+                EXPECT_EQ(label->palette().color(QPalette::WindowText),
+                          textColour(record.colour, menu.palette()));
+            } else {
+                EXPECT_EQ(action->text(), QString(record.text).replace(u'&', QStringLiteral("&&")));
+                EXPECT_EQ(action->font().resolveMask(), 0U) << expected.row;
+            }
         }
     }
     EXPECT_NE(textColour(TextRole::Secondary, menu.palette()),
               textColour(TextRole::Primary, menu.palette()));
-}
-
-// Beside a host's own menu of the same rows (a Linux tray's popup), every row is an ordinary item
-// in the menu's font, information rows greyed and no shortcuts, as the host draws them.
-TEST_F(RecordsMenuTest, ThePlainLookShowsEveryRowAsTheHostsMenuDoes) {
-    RecordsMenu plain(source, sink, RecordsMenu::Look::Plain);
-    Q_EMIT plain.aboutToShow();
-    const auto actions = plain.actions();
-    ASSERT_EQ(actions.size(), records.size());
-    for (qsizetype row = 0; row < records.size(); ++row) {
-        SCOPED_TRACE(row);
-        const auto& record = records.at(row);
-        const auto* const action = actions.at(row);
-        EXPECT_EQ(labelOf(actions.at(row)), nullptr);
-        EXPECT_EQ(action->isSeparator(), record.separator);
-        EXPECT_EQ(action->isEnabled(), record.separator || record.choosable());
-        EXPECT_EQ(action->font().resolveMask(), 0U);
-        EXPECT_TRUE(action->shortcut().isEmpty());
-    }
-    EXPECT_EQ(actions.at(test::sessionRow)->text(), records.at(test::sessionRow).text);
 }
 
 TEST_F(RecordsMenuTest, EachOpeningReplacesTheRowsAndTriggersRunTheirActionsAfterTheClick) {
