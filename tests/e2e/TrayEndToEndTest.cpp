@@ -248,12 +248,12 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
 
     // Claude Code writes replies, each one content block a line: the session's repeats its usage,
     // the subagent's grows from a placeholder, and the older folder's is one line. Each counted
-    // once, 400 tokens in all. The host is told, and its next GetLayout has the new line; the dot
-    // pulses. Rates keep moving, but the layout is announced at most once a second.
+    // once, 400 tokens in all. The host is told (the menu closed: within 10 s of the last
+    // announcement), and its next GetLayout has the new line; the dot pulses.
     appendTo(transcripts()[0], replyLine("msg_01a", 200).repeated(3));
     appendTo(transcripts()[1], replyLine("msg_01b", 1) + replyLine("msg_01b", 100));
     appendTo(transcripts()[2], replyLine("msg_01c", 100));
-    ASSERT_TRUE(waitUntil([&] { return item.layoutUpdates().size() > updates; }, 5s));
+    ASSERT_TRUE(waitUntil([&] { return item.layoutUpdates().size() > updates; }, 12s));
     const QString working = "작동 중 — Opus 20 tok/s";
     EXPECT_TRUE(item.menu().labels.contains(working));
     EXPECT_TRUE(waitUntil([&] { return item.newIconCount() >= icons + 3; }, 10s));
@@ -265,11 +265,12 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
     EXPECT_TRUE(waitUntil([&] { return server_.requests().size() == 2; }));
     (void)waitUntil([] { return false; }, 500ms);
     EXPECT_EQ(server_.requests().size(), 2);
-    // Launch at login on and off again, each seen by a host opening the menu: two changes of the
-    // check mark within a fraction of a second, announced at least a second after the last
+    // Launch at login on and off again, each seen by a host with the menu open: two changes of
+    // the check mark within a fraction of a second, announced at least a second after the last
     // announcement (the two may become one).
     const QString autostart = home_.file(".config/autostart/com.zorvan.brimlet.desktop");
     const auto announced = item.layoutUpdates().size();
+    EXPECT_TRUE(item.event(0, "opened"));
     for (const bool on : {true, false}) {
         EXPECT_TRUE(item.click(item.menu().idOf("로그인 시 자동 실행")));
         EXPECT_TRUE(waitUntil([&] { return QFileInfo::exists(autostart) == on; }));
@@ -367,9 +368,11 @@ TEST_F(TrayEndToEndTest, EveryRowKeepsItsIdAndCachingHostsStayRight) {
     ASSERT_TRUE(registeredTimes(1));
     StatusItemClient item = client();
     std::map<int, QStringList> kinds;
-    // Waits for the menu showing `shown` and not `gone`, and for its announcement.
+    // Opens the menu as GNOME's extension does, waits for it to show `shown` and not `gone`, and
+    // for its announcement.
     const auto expectRight = [&](const char* state, const QString& shown, const QString& gone) {
         SCOPED_TRACE(state);
+        ASSERT_TRUE(item.event(0, "opened") && item.callMenu("AboutToShow", {0}));
         ASSERT_TRUE(waitUntil(
             [&] {
                 const QStringList rows = item.menu().labels;
@@ -395,6 +398,7 @@ TEST_F(TrayEndToEndTest, EveryRowKeepsItsIdAndCachingHostsStayRight) {
         // A kind in an update is a warning in hosts that cannot apply it (LXQt's).
         EXPECT_FALSE(item.updatedNames().contains("type"));
         EXPECT_FALSE(item.updatedNames().contains("toggle-type"));
+        EXPECT_TRUE(item.event(0, "closed"));
     };
     const QString session = "세션 (5시간)   63% 남음";
     const QString failed = "      갱신 실패 — HTTP 500";

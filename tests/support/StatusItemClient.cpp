@@ -64,10 +64,9 @@ MenuSnapshot StatusItemClient::menu() {
     return snapshot;
 }
 
-bool StatusItemClient::click(int id) {
-    const auto reply =
-        callMenu(QStringLiteral("Event"),
-                 {id, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(QString())), 0u});
+bool StatusItemClient::event(int id, const QString& name) {
+    const auto reply = callMenu(QStringLiteral("Event"),
+                                {id, name, QVariant::fromValue(QDBusVariant(QString())), 0u});
     return reply && reply->type() == QDBusMessage::ReplyMessage;
 }
 

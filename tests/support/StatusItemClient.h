@@ -51,8 +51,9 @@ class StatusItemClient : public QObject {
     bool callItem(const QString& method, const QVariantList& arguments);
 
     [[nodiscard]] MenuSnapshot menu();
-    // Event(id, "clicked", "", 0); true when the item answered without an error.
-    bool click(int id);
+    // Event(id, name, "", 0); true when the item answered without an error.
+    bool event(int id, const QString& name);
+    bool click(int id) { return event(id, QStringLiteral("clicked")); }
 
     [[nodiscard]] int newIconCount() const { return newIcons_; }
     [[nodiscard]] int newToolTipCount() const { return newToolTips_; }

@@ -141,28 +141,41 @@ TEST_F(StatusNotifierItemBus, AnnouncesAPictureOnlyWhenThePulseChangesIt) {
     }
 }
 
-// A host that has the menu open is not told of a new tool tip, which it would show over the menu;
-// it is told once the menu closes, and reads the old text until then.
-TEST_F(StatusNotifierItemBus, HoldsTheToolTipBackWhileTheHostHasTheMenuOpen) {
+// While a host has the menu open it follows the rows (at most once a second) but is not told of a
+// new tool tip, which it would show over the menu. While the menu is closed, changes are told at
+// most every 10 s (GNOME Shell rebuilds its copy at each), and a host about to show the menu hears
+// that it needs an update; its opening brings the announcement forward.
+TEST_F(StatusNotifierItemBus, FollowsAnOpenMenuAndSparesAClosedOne) {
     StatusNotifierItem item(41, itemConnection);
-    const auto rows = test::sampleMenu();
+    auto rows = test::sampleMenu();
     item.menuNeedsUpdate = [&rows] { return rows; };
     test::StatusItemClient host(hostConnection, itemConnection.baseService());
+    const auto change = [&](const char* text) {
+        rows.first().text = QString::fromUtf8(text);
+        item.menuMayHaveChanged();
+    };
     const auto toolTipText = [&host] {
         return qdbus_cast<ToolTip>(host.itemProperty("ToolTip")).text;
     };
-    const auto event = [&host](const char* name) {
-        return host.callMenu("Event", {0, QString::fromLatin1(name),
-                                       QVariant::fromValue(QDBusVariant(QString())), 0u});
+    const auto announced = [&host](qsizetype count, std::chrono::milliseconds within = 5s) {
+        return test::waitUntil([&] { return host.layoutUpdates().size() == count; }, within);
     };
-    ASSERT_TRUE(event("opened"));
-    item.menuMayHaveChanged();  // the first rows, while the menu is open
-    (void)test::waitUntil([] { return false; }, 300ms);
+    ASSERT_TRUE(host.event(0, "opened"));
+    item.menuMayHaveChanged();  // the first rows
+    change("a");
+    EXPECT_TRUE(announced(1, 500ms));
+    change("b");
+    EXPECT_TRUE(announced(2, 2s));
     EXPECT_EQ(host.newToolTipCount(), 0);
     EXPECT_EQ(toolTipText(), StatusNotifierItem::title());
-    ASSERT_TRUE(event("closed"));
+    ASSERT_TRUE(host.event(0, "closed"));
     EXPECT_TRUE(test::waitUntil([&host] { return host.newToolTipCount() == 1; }));
-    EXPECT_TRUE(toolTipText().startsWith(rows.first().text));
+    EXPECT_TRUE(toolTipText().startsWith(u'b'));
+    change("c");
+    EXPECT_FALSE(announced(3, 1500ms));
+    EXPECT_EQ(host.callMenu("AboutToShow", {0})->arguments().value(0), true);
+    ASSERT_TRUE(host.event(0, "opened"));
+    EXPECT_TRUE(announced(3, 500ms));
 }
 
 TEST(ToolTipPace, TellsTheLatestChangeAtMostEveryTenSecondsAndNeverOverAnOpenMenu) {

@@ -4,7 +4,11 @@ namespace brimlet {
 
 namespace {
 constexpr int rootId = 0;
-constexpr qint64 announceEveryMs = 1000;
+// While a host shows the menu it follows the rows; while nobody looks, hosts that keep a copy are
+// told now and then (GNOME Shell rebuilds its copy at each announcement, costing it more than the
+// gauge's pulse), and one that opens the menu asks first (AboutToShow) and is told at once.
+constexpr qint64 announceOpenEveryMs = 1000;
+constexpr qint64 announceClosedEveryMs = 10'000;
 }  // namespace
 
 DBusMenu::DBusMenu(Source source, Sink sink, QObject* parent)
@@ -18,7 +22,11 @@ void DBusMenu::refresh() {
 }
 
 bool DBusMenu::aboutToShow(int id) {
-    return id == rootId && take(source_());
+    if (id != rootId) {
+        return false;
+    }
+    (void)take(source_());
+    return isUnannounced();
 }
 
 QList<int> DBusMenu::aboutToShowGroup(const QList<int>& ids, QList<int>& idErrors) {
@@ -32,13 +40,19 @@ QList<int> DBusMenu::aboutToShowGroup(const QList<int>& ids, QList<int>& idError
             rootAsked = true;
         }
     }
-    return rootAsked && take(source_()) ? QList<int>{rootId} : QList<int>{};
+    if (!rootAsked) {
+        return {};
+    }
+    (void)take(source_());
+    return isUnannounced() ? QList<int>{rootId} : QList<int>{};
 }
 
 void DBusMenu::handleEvent(int id, const QString& eventId) {
     if (id == rootId &&
         (eventId == QLatin1String("opened") || eventId == QLatin1String("closed"))) {
-        Q_EMIT shown(eventId == QLatin1String("opened"));
+        open_ = eventId == QLatin1String("opened");
+        Q_EMIT shown(open_);
+        scheduleAnnouncement();
         return;
     }
     if (eventId != QLatin1String("clicked")) {
@@ -90,18 +104,33 @@ bool DBusMenu::take(MenuItems items) {
     items_ = std::move(items);
     if (++revision_ == 1) {
         announced_ = items_;  // whoever reads the menu sees it from here on
+        announcedRevision_ = revision_;
     }
     Q_EMIT itemsChanged();
-    if (revision_ > 1 && !announceLater_.isActive()) {
-        const qint64 sinceLast =
-            lastAnnounced_.isValid() ? lastAnnounced_.elapsed() : announceEveryMs;
-        announceLater_.start(std::max<qint64>(0, announceEveryMs - sinceLast));
-    }
+    scheduleAnnouncement();
     return true;
+}
+
+bool DBusMenu::isUnannounced() const {
+    return revision_ != announcedRevision_;
+}
+
+// The announcement waits for its pace to allow it; an opening may bring a waiting one forward.
+void DBusMenu::scheduleAnnouncement() {
+    if (!isUnannounced()) {
+        return;
+    }
+    const qint64 every = open_ ? announceOpenEveryMs : announceClosedEveryMs;
+    const qint64 wait =
+        lastAnnounced_.isValid() ? std::max<qint64>(0, every - lastAnnounced_.elapsed()) : 0;
+    if (!announceLater_.isActive() || announceLater_.remainingTime() > wait) {
+        announceLater_.start(static_cast<int>(wait));
+    }
 }
 
 void DBusMenu::announce() {
     lastAnnounced_.start();
+    announcedRevision_ = revision_;
     const auto changes = menuPropertyChanges(announced_, items_);
     announced_ = items_;
     if (!changes.updated.isEmpty() || !changes.removed.isEmpty()) {

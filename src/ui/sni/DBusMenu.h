@@ -16,10 +16,11 @@ namespace brimlet {
 // layout revision. The records are read again when a host is about to show the menu, when the
 // owner says new data arrived, and on the first layout request of a host that never says either.
 // Each real change moves the revision at once; the announcement to hosts that keep a copy of the
-// menu (ItemsPropertiesUpdated with the rows' changed properties, which GNOME's extension needs
-// as it re-reads only the layout's structure, then LayoutUpdated) goes out at most once a second
-// however often the rows change. Choices are carried out after the D-Bus reply has gone out, since
-// an action may quit the program or open a modal dialog.
+// menu (ItemsPropertiesUpdated with the rows' changed properties, then LayoutUpdated) goes out at
+// most once a second while a host says it shows the menu, and at most every 10 seconds while
+// none does; a host about to show it is answered that it needs an update while one is waiting.
+// Choices are carried out after the D-Bus reply has gone out, since an action may quit the
+// program or open a modal dialog.
 class DBusMenu : public QObject {
     Q_OBJECT
 
@@ -31,9 +32,11 @@ class DBusMenu : public QObject {
 
     // Reads the records again; a change moves the revision and is announced.
     void refresh();
-    // The root reads the records again and answers whether they changed; rows have no submenus.
+    // The root reads the records again and answers whether hosts have yet to be told of a change;
+    // rows have no submenus.
     bool aboutToShow(int id);
-    // The ids whose layout changed; ids that name nothing are added to `idErrors`.
+    // The ids whose layout hosts have yet to be told of; ids that name nothing are added to
+    // `idErrors`.
     [[nodiscard]] QList<int> aboutToShowGroup(const QList<int>& ids, QList<int>& idErrors);
     // A "clicked" event on a choosable row queues its action; "opened" and "closed" on the root
     // tell shown(); other events and ids do nothing.
@@ -62,6 +65,8 @@ class DBusMenu : public QObject {
   private:
     // Takes the records when they differ; true when they did.
     bool take(MenuItems items);
+    [[nodiscard]] bool isUnannounced() const;
+    void scheduleAnnouncement();
     void announce();
     [[nodiscard]] bool knows(int id);
 
@@ -70,6 +75,8 @@ class DBusMenu : public QObject {
     MenuItems items_;
     MenuItems announced_;  // the records as hosts were last told of them
     uint revision_ = 0;    // 0 until the first build
+    uint announcedRevision_ = 0;
+    bool open_ = false;  // a host said it opened the menu and has not said it closed it
     QElapsedTimer lastAnnounced_;
     QTimer announceLater_;
 };
