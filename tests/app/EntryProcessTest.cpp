@@ -2,16 +2,13 @@
 #include <signal.h>
 
 #include <QDBusConnectionInterface>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 
 #include "login/XdgAutostart.h"
 #include "support/BrimletProcess.h"
 #include "support/PrivateBus.h"
 #include "support/QtPrinters.h"
-#include "support/WaitUntil.h"
 
 namespace brimlet::test {
 namespace {

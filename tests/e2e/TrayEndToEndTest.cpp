@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QDBusObjectPath>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QSize>
 #include <map>
 
@@ -16,7 +14,6 @@
 #include "support/PrivateBus.h"
 #include "support/QtPrinters.h"
 #include "support/StatusItemClient.h"
-#include "support/WaitUntil.h"
 
 namespace brimlet::test {
 namespace {

@@ -7,8 +7,6 @@
 namespace brimlet {
 namespace {
 
-using test::sampleMenu;
-
 TEST(MenuLayout, EachKindOfRowBecomesItsDbusmenuProperties) {
     const struct {
         const char* name;
@@ -48,7 +46,7 @@ TEST(MenuLayout, EachKindOfRowBecomesItsDbusmenuProperties) {
 // row id in order, hidden while the row is not shown, so the layout keeps one shape whatever the
 // menu shows: GNOME's extension misplaced a row added beside one taken away.
 TEST(MenuLayout, TheRootHoldsEveryRowIdAsASubmenuToTheAskedDepth) {
-    const auto items = sampleMenu();
+    const auto items = test::sampleMenu();
     for (const auto& menu : {items, buildStatusMenu(MenuState{}, QTimeZone::utc())}) {
         const auto whole = menuLayout(menu, 0, -1);
         ASSERT_TRUE(whole);

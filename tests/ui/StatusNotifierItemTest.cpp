@@ -187,7 +187,6 @@ TEST(ToolTipPace, TellsTheLatestChangeAtMostEveryTenSecondsAndNeverOverAnOpenMen
     EXPECT_TRUE(tells("a", 0).tell);  // the first change at once
     EXPECT_EQ(tells("b", 3'000).retryAfterMs, 7'000);
     EXPECT_EQ(tells("c", 9'000).retryAfterMs, 1'000);
-    EXPECT_EQ(pace.text(), "a");
     EXPECT_TRUE(pace.settle(10'000).tell);
     EXPECT_EQ(pace.text(), "c");                                // the latest, once
     EXPECT_EQ(pace.settle(30'000).retryAfterMs, std::nullopt);  // nothing waits
