@@ -114,8 +114,9 @@ void QuotaPoller::fetch() {
     QNetworkReply* const reply = sharedNetwork().get(request);
     // Qt's network thread reads ahead of us into the reply without a bound: on a busy machine an
     // endless answer piled up tens of megabytes before we saw it pass the limit. A full buffer
-    // makes it stop reading, and one byte more than the limit is enough to refuse the answer.
-    reply->setReadBufferSize(maxBodyBytes + 1);
+    // makes it stop reading; twice the limit, since it stops short of a full buffer by as much as
+    // a read, and stopping below the limit would leave an endless answer to time out instead.
+    reply->setReadBufferSize(2 * maxBodyBytes);
     inFlight_ = reply;
     inFlightTooLarge_ = false;
     connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
