@@ -143,8 +143,8 @@ TEST_F(StatusNotifierItemBus, AnnouncesAPictureOnlyWhenThePulseChangesIt) {
 
 // While a host has the menu open it follows the rows (at most once a second) but is not told of a
 // new tool tip, which it would show over the menu. While the menu is closed, changes are told at
-// most every 10 s (GNOME Shell rebuilds its copy at each), and a host about to show the menu hears
-// that it needs an update; its opening brings the announcement forward.
+// most every 10 s (GNOME Shell rebuilds its copy at each) but rows that come or go at once, and a
+// host about to show the menu hears that it needs an update and is told at once.
 TEST_F(StatusNotifierItemBus, FollowsAnOpenMenuAndSparesAClosedOne) {
     StatusNotifierItem item(41, itemConnection);
     auto rows = test::sampleMenu();
@@ -174,8 +174,10 @@ TEST_F(StatusNotifierItemBus, FollowsAnOpenMenuAndSparesAClosedOne) {
     change("c");
     EXPECT_FALSE(announced(3, 1500ms));
     EXPECT_EQ(host.callMenu("AboutToShow", {0})->arguments().value(0), true);
-    ASSERT_TRUE(host.event(0, "opened"));
     EXPECT_TRUE(announced(3, 500ms));
+    rows.removeLast();  // a row gone: told within a second, the menu closed or not
+    item.menuMayHaveChanged();
+    EXPECT_TRUE(announced(4, 1500ms));
 }
 
 TEST(ToolTipPace, TellsTheLatestChangeAtMostEveryTenSecondsAndNeverOverAnOpenMenu) {

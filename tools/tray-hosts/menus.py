@@ -122,6 +122,7 @@ def rows_summary(rows):
     """What the tool tip repeats of the menu: the rows before the first separator and the one
     after it."""
     labels, after = [], None
+    rows = [row for row in rows if row[1].get("visible") != "false"]  # hidden rows are not shown
     for i, (_, props) in enumerate(rows):
         if props.get("type") == "separator":
             after = rows[i + 1][1].get("label") if i + 1 < len(rows) else None

@@ -1,12 +1,15 @@
 #include "ui/sni/DBusMenu.h"
 
+#include <algorithm>
+
 namespace brimlet {
 
 namespace {
 constexpr int rootId = 0;
-// While a host shows the menu it follows the rows; while nobody looks, hosts that keep a copy are
-// told now and then (GNOME Shell rebuilds its copy at each announcement, costing it more than the
-// gauge's pulse), and one that opens the menu asks first (AboutToShow) and is told at once.
+// While a host shows the menu it follows the rows; while nobody looks, changed texts are told now
+// and then (GNOME Shell rebuilds its copy at each announcement, costing it more than the gauge's
+// pulse), rows that came or went at once, and a host that opens the menu asks first (AboutToShow)
+// and is told at once.
 constexpr qint64 announceOpenEveryMs = 1000;
 constexpr qint64 announceClosedEveryMs = 10'000;
 }  // namespace
@@ -26,6 +29,7 @@ bool DBusMenu::aboutToShow(int id) {
         return false;
     }
     (void)take(source_());
+    announceSoon();
     return isUnannounced();
 }
 
@@ -44,6 +48,7 @@ QList<int> DBusMenu::aboutToShowGroup(const QList<int>& ids, QList<int>& idError
         return {};
     }
     (void)take(source_());
+    announceSoon();
     return isUnannounced() ? QList<int>{rootId} : QList<int>{};
 }
 
@@ -115,12 +120,26 @@ bool DBusMenu::isUnannounced() const {
     return revision_ != announcedRevision_;
 }
 
-// The announcement waits for its pace to allow it; an opening may bring a waiting one forward.
+// Rows that came or went change the menu's size: a host that places the menu for the size it
+// knows and is told of the change only once it shows it (XFCE's) would show it cut off.
 void DBusMenu::scheduleAnnouncement() {
+    const bool sameRows =
+        std::equal(items_.begin(), items_.end(), announced_.begin(), announced_.end(),
+                   [](const MenuItem& now, const MenuItem& told) { return now.id == told.id; });
+    schedule(open_ || !sameRows ? announceOpenEveryMs : announceClosedEveryMs);
+}
+
+// A host about to show the menu: XFCE's and waybar's ignore the answer to AboutToShow and say
+// nothing else of an opening, so only an announcement updates what they show.
+void DBusMenu::announceSoon() {
+    schedule(announceOpenEveryMs);
+}
+
+// The announcement waits for its pace to allow it; an opening may bring a waiting one forward.
+void DBusMenu::schedule(qint64 every) {
     if (!isUnannounced()) {
         return;
     }
-    const qint64 every = open_ ? announceOpenEveryMs : announceClosedEveryMs;
     const qint64 wait =
         lastAnnounced_.isValid() ? std::max<qint64>(0, every - lastAnnounced_.elapsed()) : 0;
     if (!announceLater_.isActive() || announceLater_.remainingTime() > wait) {

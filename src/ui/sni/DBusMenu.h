@@ -17,8 +17,9 @@ namespace brimlet {
 // owner says new data arrived, and on the first layout request of a host that never says either.
 // Each real change moves the revision at once; the announcement to hosts that keep a copy of the
 // menu (ItemsPropertiesUpdated with the rows' changed properties, then LayoutUpdated) goes out at
-// most once a second while a host says it shows the menu, and at most every 10 seconds while
-// none does; a host about to show it is answered that it needs an update while one is waiting.
+// most once a second while a host says it shows the menu or is about to show it, or when rows
+// came or went, and at most every 10 seconds for changed texts while no host shows it; a host
+// about to show it is also answered that it needs an update while one is waiting.
 // Choices are carried out after the D-Bus reply has gone out, since an action may quit the
 // program or open a modal dialog.
 class DBusMenu : public QObject {
@@ -67,6 +68,8 @@ class DBusMenu : public QObject {
     bool take(MenuItems items);
     [[nodiscard]] bool isUnannounced() const;
     void scheduleAnnouncement();
+    void announceSoon();
+    void schedule(qint64 every);
     void announce();
     [[nodiscard]] bool knows(int id);
 
