@@ -52,12 +52,24 @@ QList<int> DBusMenu::aboutToShowGroup(const QList<int>& ids, QList<int>& idError
     return isUnannounced() ? QList<int>{rootId} : QList<int>{};
 }
 
+namespace {
+std::optional<bool> openingOrClosing(int id, const QString& eventId) {
+    if (id != rootId) {
+        return std::nullopt;
+    }
+    if (eventId == QLatin1String("opened")) {
+        return true;
+    }
+    if (eventId == QLatin1String("closed")) {
+        return false;
+    }
+    return std::nullopt;
+}
+}  // namespace
+
 void DBusMenu::handleEvent(int id, const QString& eventId) {
-    if (id == rootId &&
-        (eventId == QLatin1String("opened") || eventId == QLatin1String("closed"))) {
-        open_ = eventId == QLatin1String("opened");
-        Q_EMIT shown(open_);
-        scheduleAnnouncement();
+    if (const auto open = openingOrClosing(id, eventId)) {
+        setOpen(*open);
         return;
     }
     if (eventId != QLatin1String("clicked")) {
@@ -72,16 +84,33 @@ void DBusMenu::handleEvent(int id, const QString& eventId) {
         this, [this, action] { sink_(action); }, Qt::QueuedConnection);
 }
 
+// However many openings and closings a group holds, only the last counts: the work they cause
+// is done once.
 QList<int> DBusMenu::eventGroup(const DBusMenuEventList& events) {
     QList<int> idErrors;
+    std::optional<bool> open;
     for (const auto& event : events) {
-        if (knows(event.id)) {
-            handleEvent(event.id, event.eventId);
-        } else {
+        if (!knows(event.id)) {
             idErrors.append(event.id);
+        } else if (const auto opening = openingOrClosing(event.id, event.eventId)) {
+            open = opening;
+        } else {
+            handleEvent(event.id, event.eventId);
         }
     }
+    if (open) {
+        setOpen(*open);
+    }
     return idErrors;
+}
+
+void DBusMenu::setOpen(bool open) {
+    if (open == open_) {
+        return;
+    }
+    open_ = open;
+    Q_EMIT shown(open_);
+    scheduleAnnouncement();
 }
 
 std::optional<DBusMenuLayoutItem> DBusMenu::layout(int parentId, int recursionDepth,

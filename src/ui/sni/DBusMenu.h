@@ -67,6 +67,7 @@ class DBusMenu : public QObject {
     // Takes the records when they differ; true when they did.
     bool take(MenuItems items);
     [[nodiscard]] bool isUnannounced() const;
+    void setOpen(bool open);
     void scheduleAnnouncement();
     void announceSoon();
     void schedule(qint64 every);
