@@ -449,6 +449,14 @@ def one_host(binary, out, key):
             control_end = sizes(host_logs(run, app))
             others = green_things(run, host)
 
+            def look_at_menu(stage, box):
+                """The program's rows, whether the tool tip repeats them, the host's menu."""
+                rows = layout(run, name)
+                result["layouts"][stage] = describe(rows)
+                result.setdefault("tooltip_current", {})[stage] = \
+                    tooltip(run, name)[1] == rows_summary(rows)
+                result["shots"][stage] = open_menu(run, host, box, f"menu-{stage}", out, button)
+
             def done(stage):
                 stages.append((stage, sizes(host_logs(run, app))))
 
@@ -459,10 +467,7 @@ def one_host(binary, out, key):
             picture, box = gauge(run, host, "gauge-empty", kinds=frozenset("g"), others=others)
             name = wait_for(lambda: program_name(run, app.pid), 10, "the program's bus name")
             result["bus_name"] = name
-            result["layouts"]["loading"] = describe(layout(run, name))
-            result.setdefault("tooltip_current", {})["loading"] = \
-                tooltip(run, name)[1] == rows_summary(layout(run, name))
-            result["shots"]["loading"] = open_menu(run, host, box, "menu-loading", out, button)
+            look_at_menu("loading", box)
             held = answers(run)
             result["loading_shot_while_held"] = not held  # no answer had gone out yet
             result["loading_shot_after_s"] = round(time.monotonic() - started, 1)
@@ -474,10 +479,7 @@ def one_host(binary, out, key):
             result["first_answer"] = answers(run)[0][2]
             wait_for(lambda: 2 in ids(layout(run, name)), 15, "the quota rows in the menu")
             picture, box = gauge(run, host, "gauge")
-            result["layouts"]["loaded"] = describe(layout(run, name))
-            result.setdefault("tooltip_current", {})["loaded"] = \
-                tooltip(run, name)[1] == rows_summary(layout(run, name))
-            result["shots"]["loaded"] = open_menu(run, host, box, "menu-loaded", out, button)
+            look_at_menu("loaded", box)
             done("answer, menu")
 
             step = "a failed refresh"
@@ -487,10 +489,7 @@ def one_host(binary, out, key):
             # A refresh asked within 10 s of the last one waits for the 10 s to pass.
             wait_for(lambda: len(answers(run)) > asked, 20, "the refresh's request")
             wait_for(lambda: 8 in ids(layout(run, name)), 10, "the refresh-failed row")
-            result["layouts"]["failed"] = describe(layout(run, name))
-            result.setdefault("tooltip_current", {})["failed"] = \
-                tooltip(run, name)[1] == rows_summary(layout(run, name))
-            result["shots"]["failed"] = open_menu(run, host, box, "menu-failed", out, button)
+            look_at_menu("failed", box)
             done("failed refresh, menu")
 
             step = "a good refresh after the failure"
@@ -500,11 +499,7 @@ def one_host(binary, out, key):
             wait_for(lambda: len(answers(run)) > asked, 20, "the second refresh's request")
             wait_for(lambda: 8 not in ids(layout(run, name)), 10, "the refresh-failed row gone")
             picture, box = gauge(run, host, "gauge")
-            result["layouts"]["recovered"] = describe(layout(run, name))
-            result.setdefault("tooltip_current", {})["recovered"] = \
-                tooltip(run, name)[1] == rows_summary(layout(run, name))
-            result["shots"]["recovered"] = open_menu(run, host, box, "menu-recovered", out,
-                                                     button)
+            look_at_menu("recovered", box)
             done("good refresh, menu")
             if button != 1:
                 step = "the left-click popup"
