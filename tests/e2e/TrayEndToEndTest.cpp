@@ -253,12 +253,19 @@ TEST_F(TrayEndToEndTest, ShowsTheGaugeAndTheMenuAndFollowsTheTrayHost) {
 
     // Claude Code writes replies, each one content block a line: the session's repeats its usage,
     // the subagent's grows from a placeholder, and the older folder's is one line. Each counted
-    // once, 400 tokens in all. The host is told (the menu closed: within 10 s of the last
-    // announcement), and its next GetLayout has the new line; the dot pulses.
+    // once, 400 tokens in all. The menu closed, the host is not told at once; about to show the
+    // menu, it hears that it needs an update and is told within a second, and its next GetLayout
+    // has the new line; the dot pulses.
     appendTo(transcripts()[0], replyLine("msg_01a", 200).repeated(3));
     appendTo(transcripts()[1], replyLine("msg_01b", 1) + replyLine("msg_01b", 100));
     appendTo(transcripts()[2], replyLine("msg_01c", 100));
-    ASSERT_TRUE(waitUntil([&] { return item.layoutUpdates().size() > updates; }, 12s));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const auto shown = item.callMenu("AboutToShow", {0});
+            return shown && shown->arguments().value(0).toBool();
+        },
+        6s));
+    EXPECT_TRUE(waitUntil([&] { return item.layoutUpdates().size() > updates; }, 1500ms));
     const QString working = "작동 중 — Opus 20 tok/s";
     EXPECT_TRUE(item.menu().labels.contains(working));
     EXPECT_TRUE(waitUntil([&] { return item.newIconCount() >= icons + 3; }, 10s));

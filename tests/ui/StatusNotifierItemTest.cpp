@@ -143,8 +143,8 @@ TEST_F(StatusNotifierItemBus, AnnouncesAPictureOnlyWhenThePulseChangesIt) {
 
 // While a host has the menu open it follows the rows (at most once a second) but is not told of a
 // new tool tip, which it would show over the menu. While the menu is closed, changes are told at
-// most every 10 s (GNOME Shell rebuilds its copy at each) but rows that come or go at once, and a
-// host about to show the menu hears that it needs an update and is told at once.
+// most once a minute (GNOME Shell rebuilds its copy at each) but rows that come or go at once, and
+// a host about to show the menu hears that it needs an update and is told at once.
 TEST_F(StatusNotifierItemBus, FollowsAnOpenMenuAndSparesAClosedOne) {
     StatusNotifierItem item(41, itemConnection);
     auto rows = test::sampleMenu();

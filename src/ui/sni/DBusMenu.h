@@ -18,8 +18,8 @@ namespace brimlet {
 // Each real change moves the revision at once; the announcement to hosts that keep a copy of the
 // menu (ItemsPropertiesUpdated with the rows' changed properties, then LayoutUpdated) goes out at
 // most once a second while a host says it shows the menu or is about to show it, or when rows
-// came or went, and at most every 10 seconds for changed texts while no host shows it; a host
-// about to show it is also answered that it needs an update while one is waiting.
+// came or went, and at most once a minute for changed texts while no host shows it; a host
+// about to show it is also answered that it needs an update while one is waiting, and told.
 // Choices are carried out after the D-Bus reply has gone out, since an action may quit the
 // program or open a modal dialog.
 class DBusMenu : public QObject {
