@@ -157,6 +157,17 @@ def refresh(run, name):
         "string:clicked", "variant:string:", "uint32:0")
 
 
+def refreshed(run, name, mode, rows_shown, what):
+    """The service set to answer `mode`, a refresh asked through the menu, until the program's
+    rows pass `rows_shown` (given the shown ids)."""
+    set_mode(run, mode)
+    asked = len(answers(run))
+    refresh(run, name)
+    # A refresh asked within 10 s of the last one waits for the 10 s to pass.
+    wait_for(lambda: len(answers(run)) > asked, 20, "the refresh's request")
+    wait_for(lambda: rows_shown(ids(layout(run, name))), 10, what)
+
+
 def set_mode(run, mode):
     with open(os.path.join(run.dir, "usage-mode.new"), "w") as f:
         f.write(mode)
@@ -496,21 +507,12 @@ def one_host(binary, out, key):
             done("answer, menu")
 
             step = "a failed refresh"
-            set_mode(run, "error")
-            asked = len(answers(run))
-            refresh(run, name)
-            # A refresh asked within 10 s of the last one waits for the 10 s to pass.
-            wait_for(lambda: len(answers(run)) > asked, 20, "the refresh's request")
-            wait_for(lambda: 8 in ids(layout(run, name)), 10, "the refresh-failed row")
+            refreshed(run, name, "error", lambda shown: 8 in shown, "the refresh-failed row")
             look_at_menu("failed", box)
             done("failed refresh, menu")
 
             step = "a good refresh after the failure"
-            set_mode(run, "ok")
-            asked = len(answers(run))
-            refresh(run, name)
-            wait_for(lambda: len(answers(run)) > asked, 20, "the second refresh's request")
-            wait_for(lambda: 8 not in ids(layout(run, name)), 10, "the refresh-failed row gone")
+            refreshed(run, name, "ok", lambda shown: 8 not in shown, "the refresh-failed row gone")
             picture, box = gauge(run, host, "gauge")
             look_at_menu("recovered", box)
             done("good refresh, menu")
