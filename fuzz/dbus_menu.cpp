@@ -2,8 +2,8 @@
 // of calls, with any method name, any argument types and lists of any length, sent over a private
 // bus to a real StatusNotifierItem served by this very process. Every call must be answered, within
 // 100 ms of this process's time once sent, however large its arguments (processor time, so that
-// other work on the machine does not count), and no call may leave the process holding much more
-// memory than before it.
+// other work on the machine does not count; a call over it is sent again and must be over it
+// twice), and no call may leave the process holding much more memory than before it.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -237,7 +237,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const QString what = QString::fromLatin1(target.method) + QStringLiteral(" with ") +
                              QString::number(arguments.size()) + QStringLiteral(" arguments");
         if (took > longestCallMs) {
-            fail("too slow", what + u' ' + QString::number(took) + QStringLiteral(" ms"));
+            // The process's time also holds whatever else ran meanwhile (an earlier call's
+            // popup settling, the sanitizers' housekeeping), now and then over 100 ms on its own:
+            // work the arguments cause is slow again when the same call is sent once more.
+            const qint64 again = answered(message).processorMs;
+            if (again > longestCallMs) {
+                fail("too slow", what + u' ' + QString::number(took) + QStringLiteral(" ms, ") +
+                                     QString::number(again) + QStringLiteral(" ms again"));
+            }
         }
         if (pending.isError() && pending.error().type() == QDBusError::NoReply) {
             fail("no answer", what);
