@@ -415,8 +415,8 @@ def normal(line, name):
 def scan_logs(logs, control_end, stages, name):
     """The lines each log gained in each stage after Brimlet started (`stages`: [(what was
     done, the logs' sizes at its end)]) that are Brimlet's: those the control period (the
-    host's start-up and CONTROL_SECONDS or more alone) did not have, numbers aside, and those naming
-    the item, its menu or its bus name. Lines differing only in numbers are merged, with a
+    host's start-up and CONTROL_SECONDS or more alone) did not have, numbers aside, and those
+    naming the item, its menu or its bus name. Lines differing only in numbers are merged, with a
     count and the stages they came in; the rest is only counted."""
     found = {}
     for label, path in logs.items():
